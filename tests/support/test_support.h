@@ -1,0 +1,71 @@
+// Helpers shared by the test suites: captured output, temporary folders,
+// frame streams built byte by byte, whole-file I/O.
+#ifndef RGB_TESTS_SUPPORT_H
+#define RGB_TESTS_SUPPORT_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace rgbtest {
+
+using Bytes = std::vector<unsigned char>;
+
+// What a piece of code printed on stdout and stderr, captured at the file
+// descriptor level so that stdio, printf and child writes all count.
+struct Output {
+  std::string out;
+  std::string err;
+};
+Output capture(const std::function<void()>& body);
+
+// A fresh folder under TMPDIR (or /tmp), removed with its contents.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Header fields as they go into the stream; defaults make a valid RGB frame.
+struct HeaderSpec {
+  uint16_t magic = 474;
+  uint8_t storage = 0;
+  uint8_t bpc = 1;
+  uint16_t dimension = 3;
+  uint16_t xsize = 1;
+  uint16_t ysize = 1;
+  uint16_t zsize = 3;
+  int32_t pixmin = 0;
+  int32_t pixmax = 255;
+  int32_t colormap = 0;
+  int32_t timestamp = 0;
+};
+Bytes headerBytes(const HeaderSpec& spec);
+
+// Interleaved RGB frames with a deterministic, position-dependent pattern
+// (differs per frame, channel, row and column).
+Bytes patternImage(int frames, int width, int height, unsigned seed = 0);
+
+// One frame in stream form: header, then the planes of frame `index` of the
+// interleaved buffer; with zsize 4 an alpha plane of `alpha` follows.
+Bytes frameBytes(const Bytes& interleaved, int index, int width, int height,
+                 int32_t stamp, uint16_t zsize = 3, unsigned char alpha = 0x7f);
+// A whole stream of `frames` frames of the interleaved buffer.
+Bytes streamBytes(const Bytes& interleaved, int frames, int width, int height,
+                  const std::vector<int32_t>& stamps, uint16_t zsize = 3);
+
+void writeFile(const std::string& path, const Bytes& bytes);
+Bytes readFile(const std::string& path);
+void append(Bytes& to, const Bytes& more);
+
+}  // namespace rgbtest
+
+#endif  // RGB_TESTS_SUPPORT_H

@@ -1,0 +1,86 @@
+#include "viewer/marking.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zu_korve {
+namespace {
+
+constexpr std::size_t kChannels = 3;
+constexpr unsigned char kFull = 255;
+
+unsigned char* pixelAt(unsigned char* image, int width, int row, int column) {
+  return image + kChannels * (static_cast<std::size_t>(row) *
+                                  static_cast<std::size_t>(width) +
+                              static_cast<std::size_t>(column));
+}
+
+bool isBright(const unsigned char* pixel) {
+  return pixel[0] > kBrightThreshold && pixel[1] > kBrightThreshold &&
+         pixel[2] > kBrightThreshold;
+}
+
+// Sets one channel mask (bit 0 red, 1 green, 2 blue) to full on a run of
+// pixels, skipping whatever lies outside the picture.
+void drawHorizontal(unsigned char* display, int width, int height, int row,
+                    int firstColumn, int endColumn, unsigned channels) {
+  if (row >= height) return;
+  for (int j = firstColumn; j < std::min(endColumn, width); ++j) {
+    unsigned char* pixel = pixelAt(display, width, row, j);
+    for (std::size_t c = 0; c < kChannels; ++c)
+      if (channels & (1u << c)) pixel[c] = kFull;
+  }
+}
+
+void drawVertical(unsigned char* display, int width, int height, int column,
+                  int firstRow, int endRow, unsigned channels) {
+  if (column >= width) return;
+  for (int i = firstRow; i < std::min(endRow, height); ++i) {
+    unsigned char* pixel = pixelAt(display, width, i, column);
+    for (std::size_t c = 0; c < kChannels; ++c)
+      if (channels & (1u << c)) pixel[c] = kFull;
+  }
+}
+
+constexpr unsigned kRed = 1u << 0;
+constexpr unsigned kGreen = 1u << 1;
+constexpr unsigned kBlue = 1u << 2;
+
+}  // namespace
+
+std::size_t markRegionOfInterest(const unsigned char* frame, int width,
+                                 int height, unsigned char* display) {
+  if (width <= 0 || height <= 0) return 0;
+  const std::size_t rowBytes = kChannels * static_cast<std::size_t>(width);
+  std::size_t marked = 0;
+
+  // Pass 1: copy row by row; only rows and columns strictly inside the
+  // region need a per-pixel look.
+  const int lastMarkedColumn = std::min(kRoiRightColumn, width);
+  for (int i = 0; i < height; ++i) {
+    const std::size_t offset = static_cast<std::size_t>(i) * rowBytes;
+    std::memcpy(display + offset, frame + offset, rowBytes);
+    if (i <= kRoiBottomRow || i >= kRoiTopRow) continue;
+    for (int j = kRoiLeftColumn + 1; j < lastMarkedColumn; ++j) {
+      unsigned char* out = pixelAt(display, width, i, j);
+      if (!isBright(out)) continue;
+      out[0] = 0;
+      out[1] = kFull;
+      out[2] = 0;
+      ++marked;
+    }
+  }
+
+  // Pass 2: the edges, in this order, so that shared corners combine.
+  drawVertical(display, width, height, kRoiLeftColumn, kRoiBottomRow,
+               kRoiTopRow, kBlue);
+  drawVertical(display, width, height, kRoiRightColumn, kRoiBottomRow,
+               kRoiTopRow, kGreen);
+  drawHorizontal(display, width, height, kRoiBottomRow, kRoiLeftColumn,
+                 kRoiRightColumn, kRed);
+  drawHorizontal(display, width, height, kRoiTopRow, kRoiLeftColumn,
+                 kRoiRightColumn, kRed | kGreen);
+  return marked;
+}
+
+}  // namespace zu_korve
