@@ -1,0 +1,63 @@
+#include "rgb/buffers.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace rgb {
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Below this, huge pages save too little to be worth the rounding.
+constexpr std::size_t kHugeThreshold = std::size_t{16} << 20;
+constexpr std::size_t kFileBuffer = std::size_t{1} << 20;
+
+bool multiply(std::size_t a, std::size_t b, std::size_t* out) {
+  return !__builtin_mul_overflow(a, b, out);
+}
+
+}  // namespace
+
+uint64_t streamFrameBytes(uint64_t width, uint64_t height, uint64_t planes) {
+  return width * height * planes + kHeaderSize;
+}
+
+bool imageBytes(int64_t frames, int64_t width, int64_t height, std::size_t* bytes) {
+  if (frames < 0 || width < 0 || height < 0) return false;
+  std::size_t size = kChannels;
+  return multiply(size, static_cast<std::size_t>(frames), &size) &&
+         multiply(size, static_cast<std::size_t>(width), &size) &&
+         multiply(size, static_cast<std::size_t>(height), &size) && (*bytes = size, true);
+}
+
+void* allocate(std::size_t bytes) { return std::malloc(std::max<std::size_t>(bytes, 1)); }
+
+unsigned char* allocateImage(std::size_t bytes) {
+  if (bytes < kHugeThreshold) return static_cast<unsigned char*>(allocate(bytes));
+  if (bytes > std::numeric_limits<std::size_t>::max() - kHugePage) return nullptr;
+  const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  void* memory = std::aligned_alloc(kHugePage, rounded);
+  // Only a hint: without huge pages the buffer works the same, just slower.
+  if (memory) madvise(memory, rounded, MADV_HUGEPAGE);
+  return static_cast<unsigned char*>(memory);
+}
+
+OwnedFile::OwnedFile(const char* path, const char* mode) : file_(std::fopen(path, mode)) {
+  if (!file_) return;
+  buffer_.reset(static_cast<char*>(std::malloc(kFileBuffer)));
+  // Without the big buffer the stream keeps stdio's default one.
+  if (buffer_ && std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer) != 0) buffer_.reset();
+}
+
+OwnedFile::~OwnedFile() { close(); }
+
+bool OwnedFile::close() {
+  if (!file_) return true;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  buffer_.reset();
+  return closed;
+}
+
+}  // namespace rgb
