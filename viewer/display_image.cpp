@@ -1,0 +1,29 @@
+#include "viewer/display_image.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "viewer/marking.h"
+
+namespace zu_korve {
+
+unsigned char* makeDisplayImage(const unsigned char* frame, int width,
+                                int height) {
+  constexpr std::size_t kChannels = 3;
+  // Both factors are at most INT_MAX, so the product fits in 64 bits.
+  const std::uint64_t pixels = static_cast<std::uint64_t>(width) *
+                               static_cast<std::uint64_t>(height);
+  unsigned char* display = nullptr;
+  if (width > 0 && height > 0 && pixels <= SIZE_MAX / kChannels)
+    display = static_cast<unsigned char*>(
+        std::calloc(static_cast<std::size_t>(pixels), kChannels));
+  if (!display) {
+    std::fputs("no memory for display image.\n", stderr);
+    return nullptr;
+  }
+  markRegionOfInterest(frame, width, height, display);
+  return display;
+}
+
+}  // namespace zu_korve
