@@ -1,0 +1,407 @@
+// Reading frame streams: counting, whole files, damaged streams, what the
+// caller's buffers hold afterwards, and frame-by-frame reads over a pipe.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "rgb/buffers.h"
+#include "rgb/rgb.h"
+#include "tests/rgb/pipe_support.h"
+#include "tests/support/test_support.h"
+
+using rgbtest::Bytes;
+
+namespace {
+
+struct Closer {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using Stream = std::unique_ptr<FILE, Closer>;
+
+Stream openFile(const std::string& path) { return Stream(std::fopen(path.c_str(), "rb")); }
+
+// What a file read produced; owns the buffers the reader allocated.
+struct FileRead {
+  int result = -1;
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  int width = -1;
+  int height = -1;
+  rgbtest::Output output;
+  FileRead() = default;
+  FileRead(const FileRead&) = delete;
+  ~FileRead() {
+    std::free(images);
+    std::free(times);
+  }
+};
+
+void readTimeFile(const std::string& path, FileRead* r) {
+  r->output = rgbtest::capture(
+      [&] { r->result = readRGBTimeFile(path.c_str(), &r->images, &r->width, &r->height, &r->times); });
+}
+
+Bytes frames(const Bytes& image, int count, int w, int h, std::vector<int32_t> stamps) {
+  return rgbtest::streamBytes(image, count, w, h, stamps);
+}
+
+class ReaderTest : public ::testing::Test {
+ protected:
+  rgbtest::TempDir dir;
+  const Bytes image = rgbtest::patternImage(2, 4, 2);
+  std::string twoFrameFile(const Bytes& extra = {}) {
+    Bytes stream = frames(image, 2, 4, 2, {111, 2222});
+    rgbtest::append(stream, extra);
+    const std::string path = dir.file("two.rgb");
+    rgbtest::writeFile(path, stream);
+    return path;
+  }
+};
+
+}  // namespace
+
+TEST_F(ReaderTest, CountsWholeFramesAndRewinds) {
+  Stream file = openFile(twoFrameFile());
+  ASSERT_TRUE(file);
+  int count = -1;
+  const auto output = rgbtest::capture([&] { count = getRGBNoOfFrames(file.get()); });
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(output.out + output.err, "");
+  EXPECT_EQ(std::ftell(file.get()), 0);
+}
+
+TEST_F(ReaderTest, CountingWarnsAboutStrayBytesOnStdout) {
+  Stream file = openFile(twoFrameFile(Bytes(100, 0xAB)));
+  int count = -1;
+  const auto output = rgbtest::capture([&] { count = getRGBNoOfFrames(file.get()); });
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(output.out, "warning: 100 bytes found after last frame.\n");
+  EXPECT_EQ(output.err, "");
+  EXPECT_EQ(std::ftell(file.get()), 0);
+}
+
+TEST_F(ReaderTest, CountingFailsOnABadFirstHeaderWhereTheReadStopped) {
+  const std::string path = dir.file("bad.rgb");
+  Bytes stream = frames(image, 2, 4, 2, {1, 2});
+  stream[2] = 1;  // run-length storage
+  rgbtest::writeFile(path, stream);
+  Stream file = openFile(path);
+  int count = -1;
+  const auto output = rgbtest::capture([&] { count = getRGBNoOfFrames(file.get()); });
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(output.err, "ERROR: image not uncompressed: 1.\n");
+  EXPECT_EQ(std::ftell(file.get()), 512);
+}
+
+TEST_F(ReaderTest, CountingRefusesAStreamThatCannotBeRewound) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const Bytes stream = frames(image, 1, 4, 2, {1});
+  ASSERT_EQ(write(fds[1], stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
+  close(fds[1]);
+  Stream in(fdopen(fds[0], "rb"));
+  int count = -1;
+  const auto output = rgbtest::capture([&] { count = getRGBNoOfFrames(in.get()); });
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(output.err, "ERROR: cannot rewind the RGB image stream after counting its frames.\n");
+}
+
+TEST_F(ReaderTest, CountsStreamsLongerThanTwoGibibytes) {
+  // A sparse file: one real header, then zeros up to 683 frames of
+  // 1024 x 1024 x 3 (2.15 GB) and 5 stray bytes.
+  rgbtest::HeaderSpec spec;
+  spec.xsize = 1024;
+  spec.ysize = 1024;
+  const std::string path = dir.file("long.rgb");
+  rgbtest::writeFile(path, rgbtest::headerBytes(spec));
+  const off_t frameBytes = 1024 * 1024 * 3 + 512;
+  ASSERT_EQ(truncate(path.c_str(), frameBytes * 683 + 5), 0);
+  Stream file = openFile(path);
+  int count = -1;
+  const auto output = rgbtest::capture([&] { count = getRGBNoOfFrames(file.get()); });
+  EXPECT_EQ(count, 683);
+  EXPECT_EQ(output.out, "warning: 5 bytes found after last frame.\n");
+}
+
+TEST_F(ReaderTest, ReadsAWholeFileIntoInterleavedFramesAndStamps) {
+  FileRead r;
+  readTimeFile(twoFrameFile(), &r);
+  ASSERT_EQ(r.result, 2);
+  EXPECT_EQ(r.output.out + r.output.err, "");
+  EXPECT_EQ(r.width, 4);
+  EXPECT_EQ(r.height, 2);
+  EXPECT_EQ(Bytes(r.images, r.images + 48), image);
+  EXPECT_EQ(r.times[0], 111);
+  EXPECT_EQ(r.times[1], 2222);
+}
+
+TEST_F(ReaderTest, ReadsAfterWarningAboutStrayBytes) {
+  FileRead r;
+  readTimeFile(twoFrameFile(Bytes(100, 0)), &r);
+  EXPECT_EQ(r.result, 2);
+  EXPECT_EQ(r.output.out, "warning: 100 bytes found after last frame.\n");
+  EXPECT_EQ(Bytes(r.images, r.images + 48), image);
+}
+
+TEST_F(ReaderTest, ReadRgbFileDiscardsTheStamps) {
+  unsigned char* images = nullptr;
+  int width = 0;
+  int height = 0;
+  EXPECT_EQ(readRGBFile(twoFrameFile().c_str(), &images, &width, &height), 2);
+  ASSERT_NE(images, nullptr);
+  EXPECT_EQ(Bytes(images, images + 48), image);
+  std::free(images);
+}
+
+TEST_F(ReaderTest, UsesTheCallersBuffersWithoutReallocating) {
+  Bytes own(48, 0);
+  std::vector<int> stamps(2, 0);
+  unsigned char* images = own.data();
+  int* times = stamps.data();
+  int width = 0;
+  int height = 0;
+  EXPECT_EQ(readRGBTimeFile(twoFrameFile().c_str(), &images, &width, &height, &times), 2);
+  EXPECT_EQ(images, own.data());
+  EXPECT_EQ(times, stamps.data());
+  EXPECT_EQ(own, image);
+  EXPECT_EQ(stamps, (std::vector<int>{111, 2222}));
+}
+
+TEST_F(ReaderTest, SkipsAlphaPlanesButCountsThem) {
+  const std::string path = dir.file("rgba.rgb");
+  rgbtest::writeFile(path, rgbtest::streamBytes(image, 2, 4, 2, {5, 6}, 4));
+  FileRead r;
+  readTimeFile(path, &r);
+  ASSERT_EQ(r.result, 2);
+  EXPECT_EQ(Bytes(r.images, r.images + 48), image);
+  const std::string warning = "warning: ignoring alpha channel (4th byte)\n";
+  EXPECT_EQ(r.output.err, warning + warning + warning);
+  EXPECT_EQ(r.output.out, "");
+}
+
+TEST_F(ReaderTest, APartialFirstFrameCountsAsStrayBytesAndAllocatesNothing) {
+  const std::string path = dir.file("partial.rgb");
+  Bytes stream = frames(image, 1, 4, 2, {1});
+  stream.resize(530);
+  rgbtest::writeFile(path, stream);
+  FileRead r;
+  readTimeFile(path, &r);
+  EXPECT_EQ(r.result, 0);
+  EXPECT_EQ(r.output.out, "warning: 530 bytes found after last frame.\n");
+  EXPECT_EQ(r.images, nullptr);
+  EXPECT_EQ(r.times, nullptr);
+}
+
+TEST_F(ReaderTest, ReportsEmptyAndMissingFiles) {
+  const std::string empty = dir.file("empty.rgb");
+  rgbtest::writeFile(empty, {});
+  FileRead r;
+  readTimeFile(empty, &r);
+  EXPECT_EQ(r.result, 0);
+  EXPECT_EQ(r.output.out, "error reading 0 RGB header bytes.\n");
+  EXPECT_EQ(r.output.err, "");
+
+  FileRead missing;
+  const std::string path = dir.file("missing.rgb");
+  readTimeFile(path, &missing);
+  EXPECT_EQ(missing.result, 0);
+  EXPECT_EQ(missing.output.err, "unable to open RGB image file " + path + " for reading.\n");
+  EXPECT_EQ(missing.images, nullptr);
+}
+
+TEST_F(ReaderTest, ADamagedSecondHeaderKeepsTheFirstFrame) {
+  Bytes stream = frames(image, 2, 4, 2, {1, 2});
+  stream[536 + 3] = 2;  // BPC of frame 1
+  const std::string path = dir.file("damaged.rgb");
+  rgbtest::writeFile(path, stream);
+  FileRead r;
+  readTimeFile(path, &r);
+  EXPECT_EQ(r.result, 0);
+  EXPECT_EQ(r.output.err, "ERROR: image has not 1 byte per pixel channel: 2.\n");
+  EXPECT_EQ(r.output.out, "error reading header of frame no 1.\n");
+  ASSERT_NE(r.images, nullptr);
+  EXPECT_EQ(Bytes(r.images, r.images + 24), Bytes(image.begin(), image.begin() + 24));
+  EXPECT_EQ(r.times[0], 1);
+}
+
+TEST_F(ReaderTest, RejectsALaterFrameOfAnotherSize) {
+  // Frame 1 is taller than frame 0: it must not be written past the buffer
+  // sized for two 4 x 2 frames (the sanitizer build checks the bounds).
+  const Bytes tall = rgbtest::patternImage(1, 4, 3, 9);
+  Bytes stream = frames(image, 1, 4, 2, {1});
+  rgbtest::append(stream, rgbtest::frameBytes(tall, 0, 4, 3, 2));
+  Stream file(std::tmpfile());
+  std::fwrite(stream.data(), 1, stream.size(), file.get());
+  std::rewind(file.get());
+
+  std::vector<unsigned char> own(48, 0);
+  unsigned char* images = own.data();
+  int* times = nullptr;
+  int width = 0;
+  int height = 0;
+  int result = -1;
+  const auto output = rgbtest::capture(
+      [&] { result = readRGBTimeStream(file.get(), &images, &width, &height, 2, &times); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "ERROR: frame no 1 is 4x3x3, unlike the 4x2x3 of frame no 0.\n");
+  EXPECT_EQ(output.out, "error reading header of frame no 1.\n");
+  EXPECT_EQ(width, 4);
+  EXPECT_EQ(height, 2);
+  EXPECT_EQ(Bytes(own.begin(), own.begin() + 24), Bytes(image.begin(), image.begin() + 24));
+  EXPECT_EQ(Bytes(own.begin() + 24, own.end()), Bytes(24, 0));
+  std::free(times);
+}
+
+TEST_F(ReaderTest, RejectsALaterFrameWithAnAlphaPlane) {
+  Bytes stream = frames(image, 1, 4, 2, {1});
+  rgbtest::append(stream, rgbtest::frameBytes(image, 1, 4, 2, 2, 4));
+  Stream file(std::tmpfile());
+  std::fwrite(stream.data(), 1, stream.size(), file.get());
+  std::rewind(file.get());
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  int width = 0;
+  int height = 0;
+  const auto output = rgbtest::capture(
+      [&] { EXPECT_EQ(readRGBTimeStream(file.get(), &images, &width, &height, 2, &times), 0); });
+  EXPECT_NE(output.err.find("ERROR: frame no 1 is 4x2x4"), std::string::npos) << output.err;
+  std::free(images);
+  std::free(times);
+}
+
+TEST_F(ReaderTest, NonPositiveFrameCountsReadNothing) {
+  Stream file = openFile(twoFrameFile());
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  int width = 7;
+  int height = 7;
+  EXPECT_EQ(readRGBTimeStream(file.get(), &images, &width, &height, 0, &times), 0);
+  EXPECT_EQ(readRGBTimeStream(file.get(), &images, &width, &height, -1, &times), -1);
+  EXPECT_EQ(std::ftell(file.get()), 0);
+  EXPECT_EQ(images, nullptr);
+  EXPECT_EQ(width, 7);
+}
+
+TEST_F(ReaderTest, PicturesWithoutPixelsReadWithoutFalseFailures) {
+  for (const auto& size : {std::pair{0, 5}, std::pair{5, 0}, std::pair{0, 0}}) {
+    SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
+    rgbtest::HeaderSpec spec;
+    spec.xsize = static_cast<uint16_t>(size.first);
+    spec.ysize = static_cast<uint16_t>(size.second);
+    spec.timestamp = 42;
+    Bytes stream = rgbtest::headerBytes(spec);
+    rgbtest::append(stream, rgbtest::headerBytes(spec));
+    const std::string path = dir.file("empty-picture.rgb");
+    rgbtest::writeFile(path, stream);
+    FileRead r;
+    readTimeFile(path, &r);
+    EXPECT_EQ(r.result, 2);
+    EXPECT_EQ(r.output.out + r.output.err, "");
+    EXPECT_EQ(r.width, size.first);
+    EXPECT_EQ(r.height, size.second);
+    ASSERT_NE(r.times, nullptr);
+    EXPECT_EQ(r.times[1], 42);
+  }
+}
+
+TEST_F(ReaderTest, AHugeDeclaredSizeWithLittleDataEndsInEof) {
+  rgbtest::HeaderSpec spec;
+  spec.xsize = 4000;
+  spec.ysize = 4000;
+  Bytes stream = rgbtest::headerBytes(spec);
+  stream.resize(stream.size() + 1000, 9);
+  Stream file(std::tmpfile());
+  std::fwrite(stream.data(), 1, stream.size(), file.get());
+  std::rewind(file.get());
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  int width = 0;
+  int height = 0;
+  const auto output = rgbtest::capture(
+      [&] { EXPECT_EQ(readRGBTimePipe(file.get(), &images, &width, &height, &times), 0); });
+  EXPECT_EQ(output.err, "eof during reading RGB image no 0.\n");
+  std::free(images);
+  std::free(times);
+}
+
+TEST(BufferSizes, RejectSizesThatDoNotFitAndAcceptLargeOnes) {
+  std::size_t bytes = 0;
+  EXPECT_TRUE(rgb::imageBytes(2, 4, 2, &bytes));
+  EXPECT_EQ(bytes, 48u);
+  // Above 2^31: representable in 64 bits and accepted.
+  EXPECT_TRUE(rgb::imageBytes(100000, 1920, 1080, &bytes));
+  EXPECT_EQ(bytes, 622080000000u);
+  EXPECT_FALSE(rgb::imageBytes(INT32_MAX, 65535, 65535, &bytes));
+  EXPECT_FALSE(rgb::imageBytes(-1, 4, 4, &bytes));
+  EXPECT_EQ(rgb::streamFrameBytes(65535, 65535, 4), 17179344900u + 512u);
+}
+
+TEST_F(ReaderTest, ReadsFrameByFrameFromANamedPipe) {
+  const Bytes three = rgbtest::patternImage(3, 5, 3, 4);
+  const Bytes stream = frames(three, 3, 5, 3, {10, 20, 30});
+  const std::string path = dir.file("frames.pipe");
+  rgbtest::Producer producer(path, [&](FILE* out) {
+    return std::fwrite(stream.data(), 1, stream.size(), out) == stream.size() ? 0 : 1;
+  });
+  FILE* in = openRGBReadPipe(path.c_str());
+  ASSERT_NE(in, nullptr);
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  int width = 0;
+  int height = 0;
+  const long frameBytes = 5 * 3 * 3;
+  for (int n = 0; n < 3; ++n) {
+    unsigned char* before = images;
+    ASSERT_EQ(readRGBTimePipe(in, &images, &width, &height, &times), 1) << "frame " << n;
+    if (n > 0) {
+      EXPECT_EQ(images, before);
+    }
+    EXPECT_EQ(Bytes(images, images + frameBytes),
+              Bytes(three.begin() + n * frameBytes, three.begin() + (n + 1) * frameBytes));
+    EXPECT_EQ(times[0], 10 * (n + 1));
+  }
+  int result = -1;
+  const auto output =
+      rgbtest::capture([&] { result = readRGBPipe(in, &images, &width, &height); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.out, "error reading 0 RGB header bytes.\nerror reading header of frame no 0.\n");
+  EXPECT_EQ(output.err, "");
+  std::fclose(in);
+  EXPECT_EQ(producer.wait(), 0);
+  std::free(images);
+  std::free(times);
+}
+
+TEST_F(ReaderTest, APipeEndingInsideAFrameReportsEof) {
+  Bytes stream = frames(image, 1, 4, 2, {1});
+  stream.resize(stream.size() - 3);
+  const std::string path = dir.file("short.pipe");
+  rgbtest::Producer producer(path, [&](FILE* out) {
+    std::fwrite(stream.data(), 1, stream.size(), out);
+    return 0;
+  });
+  FILE* in = openRGBReadPipe(path.c_str());
+  ASSERT_NE(in, nullptr);
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  int width = 0;
+  int height = 0;
+  int result = -1;
+  const auto output =
+      rgbtest::capture([&] { result = readRGBTimePipe(in, &images, &width, &height, &times); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "eof during reading RGB image no 0.\n");
+  std::fclose(in);
+  std::free(images);
+  std::free(times);
+}
+
+TEST(OpensPipes, ReportsAPathThatCannotBeOpened) {
+  FILE* in = reinterpret_cast<FILE*>(1);
+  const auto output = rgbtest::capture([&] { in = openRGBReadPipe("/nonexistent/dir/p"); });
+  EXPECT_EQ(in, nullptr);
+  EXPECT_EQ(output.err, "unable to open RGB images pipe /nonexistent/dir/p for reading.\n");
+}

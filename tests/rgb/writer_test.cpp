@@ -1,0 +1,311 @@
+// Writing frame streams: exact bytes, appending, round trips through the
+// reader, refusals, and failures that must not be reported as success.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "rgb/rgb.h"
+#include "tests/rgb/pipe_support.h"
+#include "tests/support/test_support.h"
+
+using rgbtest::Bytes;
+
+namespace {
+
+struct Closer {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using Stream = std::unique_ptr<FILE, Closer>;
+
+Bytes contents(FILE* f) {
+  std::fflush(f);
+  std::rewind(f);
+  Bytes bytes;
+  for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<unsigned char>(c));
+  return bytes;
+}
+
+struct Loaded {
+  int frames = 0;
+  int width = 0;
+  int height = 0;
+  Bytes pixels;
+  std::vector<int> stamps;
+};
+
+Loaded load(const std::string& path) {
+  Loaded l;
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  l.frames = readRGBTimeFile(path.c_str(), &images, &l.width, &l.height, &times);
+  if (l.frames > 0) {
+    l.pixels.assign(images, images + static_cast<std::size_t>(l.frames) *
+                                         static_cast<std::size_t>(l.width) *
+                                         static_cast<std::size_t>(l.height) * 3);
+    l.stamps.assign(times, times + l.frames);
+  }
+  std::free(images);
+  std::free(times);
+  return l;
+}
+
+}  // namespace
+
+TEST(WritesFrames, TheTwoByOneFrameHasExactlyTheseBytes) {
+  const Bytes pixels{1, 2, 3, 4, 5, 6};
+  const int stamp = 1000;
+  Stream out(std::tmpfile());
+  EXPECT_EQ(writeRGBTimePipe(out.get(), pixels.data(), 2, 1, &stamp), 1);
+  const Bytes written = contents(out.get());
+  ASSERT_EQ(written.size(), 518u);
+  Bytes expected(518, 0);
+  const Bytes start{0x01, 0xDA, 0x00, 0x01, 0x00, 0x03, 0x00, 0x02, 0x00, 0x01, 0x00, 0x03};
+  std::copy(start.begin(), start.end(), expected.begin());
+  expected[19] = 0xFF;
+  expected[110] = 0x03;
+  expected[111] = 0xE8;
+  const Bytes planes{0x01, 0x04, 0x02, 0x05, 0x03, 0x06};
+  std::copy(planes.begin(), planes.end(), expected.begin() + 512);
+  EXPECT_EQ(written, expected);
+}
+
+TEST(WritesFrames, RoundTripsPixelsAndStampsThroughAFile) {
+  rgbtest::TempDir dir;
+  const std::string path = dir.file("round.rgb");
+  const Bytes image = rgbtest::patternImage(3, 7, 5, 1);
+  const std::vector<int> stamps{5, 7, 9999999};
+  EXPECT_EQ(writeRGBTimeFile(path.c_str(), image.data(), 7, 5, 3, stamps.data()), 3);
+  const Loaded l = load(path);
+  EXPECT_EQ(l.frames, 3);
+  EXPECT_EQ(l.width, 7);
+  EXPECT_EQ(l.height, 5);
+  EXPECT_EQ(l.pixels, image);
+  EXPECT_EQ(l.stamps, stamps);
+}
+
+TEST(WritesFrames, FileWritersAppendSoCallsGrowOneStream) {
+  rgbtest::TempDir dir;
+  const std::string path = dir.file("grow.rgb");
+  const Bytes image = rgbtest::patternImage(2, 3, 2, 6);
+  EXPECT_EQ(writeRGBFile(path.c_str(), image.data(), 3, 2, 1), 1);
+  EXPECT_EQ(writeRGBFile(path.c_str(), image.data() + 18, 3, 2, 1), 1);
+  Stream in(std::fopen(path.c_str(), "rb"));
+  EXPECT_EQ(getRGBNoOfFrames(in.get()), 2);
+  const Loaded l = load(path);
+  EXPECT_EQ(l.pixels, image);
+  EXPECT_GE(l.stamps[1], l.stamps[0] - 1000);  // clock stamps, taken in order
+}
+
+TEST(WritesFrames, ClockStampsFollowTheWallClock) {
+  const Bytes pixels(3, 9);
+  Stream out(std::tmpfile());
+  const int before = get_time();
+  EXPECT_EQ(writeRGBPipe(out.get(), pixels.data(), 1, 1), 1);
+  const int after = get_time();
+  std::rewind(out.get());
+  RGBHeader header;
+  ASSERT_EQ(readRGBHeader(out.get(), &header), 1);
+  if (before <= after) {
+    EXPECT_GE(header.TIMESTAMP, before);
+    EXPECT_LE(header.TIMESTAMP, after);
+  }
+}
+
+TEST(WritesFrames, NothingToWriteOrNothingToWriteFrom) {
+  const Bytes pixels(6, 1);
+  const int stamp = 1;
+  struct Case {
+    const char* what;
+    const unsigned char* images;
+    const int* times;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no time vector", pixels.data(), nullptr, "no memory for time vector.\n"},
+      {"no images", nullptr, &stamp, "no memory for RGB image(s).\n"},
+      {"neither", nullptr, nullptr, "no memory for time vector.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Stream out(std::tmpfile());
+    int result = -1;
+    const auto output =
+        rgbtest::capture([&] { result = writeRGBTimeStream(out.get(), c.images, 2, 1, 1, c.times); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(output.err, c.message);
+    EXPECT_TRUE(contents(out.get()).empty());
+  }
+}
+
+TEST(WritesFrames, ZeroFramesWriteNothing) {
+  rgbtest::TempDir dir;
+  const std::string path = dir.file("none.rgb");
+  const Bytes pixels(6, 1);
+  EXPECT_EQ(writeRGBFile(path.c_str(), pixels.data(), 2, 1, 0), 0);
+  EXPECT_TRUE(rgbtest::readFile(path).empty());
+  Stream out(std::tmpfile());
+  const int stamp = 0;
+  EXPECT_EQ(writeRGBTimeStream(out.get(), pixels.data(), 2, 1, -1, &stamp), -1);
+  EXPECT_TRUE(contents(out.get()).empty());
+}
+
+TEST(WritesFrames, RefusesSizesTheHeaderCannotHold) {
+  const Bytes pixels(3, 1);
+  const int stamp = 0;
+  for (const auto& size : {std::pair{-1, 1}, std::pair{1, -1}, std::pair{65536, 1},
+                           std::pair{1, 70000}}) {
+    SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
+    Stream out(std::tmpfile());
+    int result = -1;
+    const auto output = rgbtest::capture([&] {
+      result = writeRGBTimeStream(out.get(), pixels.data(), size.first, size.second, 1, &stamp);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(output.err.rfind("ERROR: ", 0), 0u) << output.err;
+    EXPECT_EQ(output.err.find('\n'), output.err.size() - 1);
+    EXPECT_TRUE(contents(out.get()).empty());
+  }
+}
+
+TEST(WritesFrames, PicturesWithoutPixelsRoundTrip) {
+  rgbtest::TempDir dir;
+  const std::string path = dir.file("zero.rgb");
+  const unsigned char none = 0;
+  const std::vector<int> stamps{3, 4};
+  rgbtest::Output output = rgbtest::capture(
+      [&] { EXPECT_EQ(writeRGBTimeFile(path.c_str(), &none, 0, 9, 2, stamps.data()), 2); });
+  EXPECT_EQ(output.err + output.out, "");
+  EXPECT_EQ(rgbtest::readFile(path).size(), 1024u);
+  const Loaded l = load(path);
+  EXPECT_EQ(l.frames, 2);
+  EXPECT_EQ(l.width, 0);
+  EXPECT_EQ(l.height, 9);
+  EXPECT_EQ(l.stamps, stamps);
+}
+
+TEST(WritesFrames, ReportsAFileThatCannotBeOpened) {
+  const Bytes pixels(3, 1);
+  const int stamp = 0;
+  const char* path = "/nonexistent/dir/out.rgb";
+  int result = -1;
+  auto output = rgbtest::capture([&] { result = writeRGBFile(path, pixels.data(), 1, 1, 1); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "unable to open RGB image file /nonexistent/dir/out.rgb for writing.\n");
+  output = rgbtest::capture([&] { result = writeRGBTimeFile(path, pixels.data(), 1, 1, 1, &stamp); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "unable to open RGB image file /nonexistent/dir/out.rgb for writing.\n");
+  FILE* pipe = reinterpret_cast<FILE*>(1);
+  output = rgbtest::capture([&] { pipe = openRGBWritePipe(path); });
+  EXPECT_EQ(pipe, nullptr);
+  EXPECT_EQ(output.err, "unable to open RGB images pipe /nonexistent/dir/out.rgb for writing.\n");
+}
+
+TEST(WritesFrames, AFullDiskIsAFailureNotASuccess) {
+  // Small frames stay in the stdio buffer until the final flush or close:
+  // their loss must still surface as failure.
+  const Bytes pixels = rgbtest::patternImage(2, 4, 4);
+  const std::vector<int> stamps{1, 2};
+  int result = -1;
+  auto output = rgbtest::capture(
+      [&] { result = writeRGBTimeFile("/dev/full", pixels.data(), 4, 4, 2, stamps.data()); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "error during writing RGB image no. 1.\n");
+  output = rgbtest::capture([&] { result = writeRGBFile("/dev/full", pixels.data(), 4, 4, 1); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "error during writing RGB image no. 0.\n");
+
+  Stream full(std::fopen("/dev/full", "wb"));
+  output = rgbtest::capture(
+      [&] { result = writeRGBTimeStream(full.get(), pixels.data(), 4, 4, 2, stamps.data()); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "error during writing RGB image no. 1.\n");
+}
+
+TEST(WritesFrames, AnUnbufferedFullDiskFailsAtTheFirstHeader) {
+  Stream full(std::fopen("/dev/full", "wb"));
+  std::setvbuf(full.get(), nullptr, _IONBF, 0);
+  const Bytes pixels(12, 1);
+  const int stamp = 0;
+  int result = -1;
+  const auto output = rgbtest::capture(
+      [&] { result = writeRGBTimeStream(full.get(), pixels.data(), 2, 2, 1, &stamp); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "error writing 0 RGB header bytes.\n");
+  EXPECT_EQ(output.out, "error writing header of frame no 0.\n");
+}
+
+TEST(WritesFrames, AFileSizeLimitDuringPixelsReportsTheFrame) {
+  // In a child limited to 1.5 frames of file size: frame 0 fits, the pixel
+  // data of frame 1 does not.
+  rgbtest::TempDir dir;
+  const std::string path = dir.file("limited.rgb");
+  const std::string errors = dir.file("errors.txt");
+  const Bytes image = rgbtest::patternImage(2, 8, 8);
+  const std::vector<int> stamps{1, 2};
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlim_t limit = 512 + 192 + 512 + 100;
+    const rlimit cap{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &cap);
+    FILE* out = std::fopen(path.c_str(), "wb");
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    int result = -1;
+    const auto output = rgbtest::capture(
+        [&] { result = writeRGBTimeStream(out, image.data(), 8, 8, 2, stamps.data()); });
+    rgbtest::writeFile(errors, Bytes(output.err.begin(), output.err.end()));
+    _exit(result == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const Bytes err = rgbtest::readFile(errors);
+  EXPECT_EQ(std::string(err.begin(), err.end()), "error during writing RGB image no. 1.\n");
+}
+
+TEST(WritesFrames, RoundTripsFramesThroughANamedPipe) {
+  rgbtest::TempDir dir;
+  const std::string path = dir.file("camera.pipe");
+  const Bytes image = rgbtest::patternImage(4, 9, 7, 3);
+  const std::size_t frameBytes = 9 * 7 * 3;
+  rgbtest::Producer producer(path, [&](FILE*) {
+    // The producer side uses the library's own opener and writer.
+    FILE* out = openRGBWritePipe(path.c_str());
+    if (!out) return 2;
+    for (int n = 0; n < 4; ++n) {
+      const int stamp = 100 * n;
+      if (writeRGBTimePipe(out, image.data() + static_cast<std::size_t>(n) * frameBytes, 9, 7,
+                           &stamp) != 1)
+        return 1;
+    }
+    std::fclose(out);
+    return 0;
+  });
+  FILE* in = openRGBReadPipe(path.c_str());
+  ASSERT_NE(in, nullptr);
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  int width = 0;
+  int height = 0;
+  Bytes received;
+  std::vector<int> stamps;
+  while (rgbtest::capture([&] {
+           if (readRGBTimePipe(in, &images, &width, &height, &times) == 1) {
+             received.insert(received.end(), images, images + frameBytes);
+             stamps.push_back(times[0]);
+           }
+         }).out.empty()) {
+  }
+  std::fclose(in);
+  EXPECT_EQ(producer.wait(), 0);
+  EXPECT_EQ(received, image);
+  EXPECT_EQ(stamps, (std::vector<int>{0, 100, 200, 300}));
+  std::free(images);
+  std::free(times);
+}
