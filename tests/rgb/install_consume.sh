@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the library into a temporary prefix, static and shared, and builds
+# and runs outside consumers in C and C++ through the CMake package and
+# through pkg-config.
+set -euo pipefail
+source_dir=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+for kind in static shared; do
+  echo "--- $kind"
+  shared=OFF
+  [[ $kind == shared ]] && shared=ON
+  prefix=$work/$kind/prefix
+  cmake -S "$source_dir" -B "$work/$kind/build" -G Ninja -DBUILD_SHARED_LIBS=$shared \
+    -DBUILD_TESTING=OFF -DRGB_BUILD_VIEWER=OFF -DRGB_BUILD_TOOL=OFF -DRGB_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$work/$kind/build" >/dev/null
+  cmake --install "$work/$kind/build" --prefix "$prefix" >/dev/null
+  test -f "$prefix/include/rgb/rgb.h"
+  libdir=$(dirname "$(find "$prefix" -name 'librgb.*' | head -n 1)")
+  if [[ $kind == shared ]]; then test -f "$libdir/librgb.so"; else test -f "$libdir/librgb.a"; fi
+  test -f "$libdir/cmake/rgb/rgbConfigVersion.cmake"
+
+  # The CMake package.
+  cmake -S "$source_dir/tests/rgb/consumer" -B "$work/$kind/consumer" -G Ninja \
+    -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+  cmake --build "$work/$kind/consumer" >/dev/null
+  "$work/$kind/consumer/consumer_c" "$work/$kind/cmake-c.rgb"
+  "$work/$kind/consumer/consumer_cpp" "$work/$kind/cmake-cpp.rgb"
+
+  # pkg-config, with the plain C and C++ compilers as drivers.
+  export PKG_CONFIG_PATH=$libdir/pkgconfig
+  flags=$(pkg-config --cflags --libs rgb)
+  cc -std=c99 -Wall -Werror "$source_dir/tests/rgb/consumer/consumer.c" $flags -o "$work/$kind/pc_c"
+  c++ -std=c++17 -Wall -Werror "$source_dir/tests/rgb/consumer/consumer.cpp" $flags -o "$work/$kind/pc_cpp"
+  LD_LIBRARY_PATH=$libdir "$work/$kind/pc_c" "$work/$kind/pc-c.rgb"
+  LD_LIBRARY_PATH=$libdir "$work/$kind/pc_cpp" "$work/$kind/pc-cpp.rgb"
+  if [[ $kind == shared ]]; then
+    ldd "$work/$kind/consumer/consumer_c" | grep -q "$libdir/librgb.so"
+  fi
+done
+echo "install and consume: all consumers ran"
