@@ -1,0 +1,21 @@
+// What export and mark share: pick frames from a stream and write each as a
+// picture, optionally after turning it into another picture first.
+#ifndef RGBTOOL_FRAME_OUTPUT_H
+#define RGBTOOL_FRAME_OUTPUT_H
+
+#include <functional>
+
+#include "rgbtool/commands.h"
+#include "rgbtool/frame_reader.h"
+
+namespace rgbtool {
+
+// Returns the picture to write for a frame (the frame's own pixels or a
+// buffer it keeps alive until the next call); nullptr reports a failure.
+using FrameFilter = std::function<const unsigned char*(const Frame& frame)>;
+
+int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter);
+
+}  // namespace rgbtool
+
+#endif  // RGBTOOL_FRAME_OUTPUT_H

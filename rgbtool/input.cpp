@@ -1,0 +1,46 @@
+#include "rgbtool/input.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace rgbtool {
+namespace {
+
+// The library reads a scanline per call; a large stdio buffer turns that
+// into few big reads.
+constexpr std::size_t kReadBuffer = 1 << 20;
+
+}  // namespace
+
+InputStream::~InputStream() {
+  if (stream_ && ownsStream_) std::fclose(stream_);
+}
+
+bool InputStream::open(const std::string& path) {
+  if (path == "-") {
+    stream_ = stdin;
+    ownsStream_ = false;
+  } else {
+    stream_ = std::fopen(path.c_str(), "rb");
+    if (!stream_) {
+      error_ = std::string("cannot open: ") + std::strerror(errno);
+      return false;
+    }
+    ownsStream_ = true;
+  }
+  struct stat info;
+  if (fstat(fileno(stream_), &info) == 0 && S_ISREG(info.st_mode)) {
+    seekable_ = true;
+    size_ = static_cast<uint64_t>(info.st_size);
+  } else if (path != "-" && fstat(fileno(stream_), &info) == 0 && S_ISDIR(info.st_mode)) {
+    error_ = "cannot read: is a directory";
+    return false;
+  }
+  buffer_.resize(kReadBuffer);
+  std::setvbuf(stream_, buffer_.data(), _IOFBF, buffer_.size());
+  return true;
+}
+
+}  // namespace rgbtool

@@ -1,0 +1,38 @@
+// An input stream by name: a file, a named pipe, or "-" for standard input.
+#ifndef RGBTOOL_INPUT_H
+#define RGBTOOL_INPUT_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace rgbtool {
+
+class InputStream {
+ public:
+  InputStream() = default;
+  ~InputStream();
+  InputStream(const InputStream&) = delete;
+  InputStream& operator=(const InputStream&) = delete;
+
+  // Opens for binary reading; on failure error() says why.
+  bool open(const std::string& path);
+  FILE* get() const { return stream_; }
+  // Regular files have a known size and can be seeked; pipes cannot.
+  bool seekable() const { return seekable_; }
+  uint64_t size() const { return size_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  FILE* stream_ = nullptr;
+  bool ownsStream_ = false;
+  bool seekable_ = false;
+  uint64_t size_ = 0;
+  std::string error_;
+  std::vector<char> buffer_;
+};
+
+}  // namespace rgbtool
+
+#endif  // RGBTOOL_INPUT_H

@@ -1,0 +1,135 @@
+// rgbtool: inspect, convert, mark and watch frame streams.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <new>
+
+#include "rgbtool/commands.h"
+#include "rgbtool/diagnostics.h"
+#include "rgbtool/intervals.h"
+
+namespace {
+
+using namespace rgbtool;
+
+constexpr int64_t kLastStamp = kClockCycleMs - 1;
+
+// Declares --frame, --all and --format, shared by export and mark.
+void addFrameOutputOptions(CLI::App* command, FrameOutputOptions& options,
+                           const std::string& what) {
+  auto* frame = command->add_option("-f,--frame", options.frame,
+                                    "Number of the frame to " + what + " (default 0)");
+  frame->check(CLI::NonNegativeNumber);
+  command
+      ->add_flag("-a,--all", options.all,
+                 "Every frame: OUT must contain %d (or %04d etc.) for the frame number")
+      ->excludes(frame);
+  command
+      ->add_option("--format", options.format,
+                   "png or ppm (default: from OUT's extension; needed for -)")
+      ->check(CLI::IsMember({"png", "ppm"}, CLI::ignore_case));
+  command->add_option("FILE", options.file, "Frame stream (- reads standard input)")
+      ->required();
+  command->add_option("OUT", options.out, "Picture to write (.png or .ppm; - for stdout)")
+      ->required();
+}
+
+int usageError(const std::string& message) {
+  report(message);
+  std::fprintf(stderr, "Run 'rgbtool --help' or 'rgbtool COMMAND --help' for usage.\n");
+  return kExitUsage;
+}
+
+int run(int argc, char** argv) {
+  CLI::App app{"Inspect, convert, mark and watch RGB frame streams.", "rgbtool"};
+  app.set_version_flag("--version", std::string("rgbtool ") + RGBTOOL_VERSION);
+  app.require_subcommand(1);
+  app.footer("Run 'rgbtool COMMAND --help' for the options of a command.");
+
+  InfoOptions info;
+  auto* infoCommand = app.add_subcommand(
+      "info", "Frames, size, stray bytes, time stamps and frame rate of streams");
+  infoCommand->add_flag("--frames", info.frames, "Add one line per frame");
+  infoCommand->add_flag("--json", info.json, "Print JSON for scripts");
+  infoCommand->add_option("FILE", info.files, "Frame streams (- reads standard input)")
+      ->required();
+
+  FrameOutputOptions exportOptions;
+  auto* exportCommand =
+      app.add_subcommand("export", "Write frames as PNG or PPM pictures, right way up");
+  addFrameOutputOptions(exportCommand, exportOptions, "export");
+
+  ImportOptions import;
+  auto* importCommand = app.add_subcommand(
+      "import", "Append one frame per PNG or PPM picture to a stream");
+  auto* start = importCommand->add_option(
+      "--start-ms", import.startMs, "Time stamp of the first frame, in ms (default: the clock)");
+  start->check(CLI::Range(int64_t{0}, kLastStamp));
+  auto* interval = importCommand->add_option(
+      "--interval-ms", import.intervalMs, "Time between frames in ms, with --start-ms");
+  interval->check(CLI::Range(int64_t{0}, kLastStamp));
+  start->needs(interval);
+  interval->needs(start);
+  importCommand->add_option("OUT", import.out, "Stream to append to (- for stdout)")
+      ->required();
+  importCommand->add_option("IMAGE", import.images, "Pictures, all of one size")->required();
+
+  FrameOutputOptions markOptions;
+  auto* markCommand = app.add_subcommand(
+      "mark", "Write the region-of-interest display image of frames as pictures");
+  addFrameOutputOptions(markCommand, markOptions, "mark");
+
+  WatchOptions watch;
+  auto* watchCommand = app.add_subcommand(
+      "watch", "Print a line per frame arriving on a named pipe, then a summary");
+  watchCommand->add_option("PIPE", watch.pipe, "Named pipe (- reads standard input)")
+      ->required();
+
+  CheckOptions check;
+  auto* checkCommand = app.add_subcommand(
+      "check", "Validate every frame; succeeds only if every file is a clean stream");
+  checkCommand->add_flag("-q,--quiet", check.quiet, "Print nothing; the exit status tells");
+  checkCommand->add_option("FILE", check.files, "Frame streams (- reads standard input)")
+      ->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      app.exit(e);
+      return kExitOk;
+    }
+    return usageError(e.what());
+  }
+  import.fixedStamps = start->count() > 0;
+
+  if (*infoCommand) return runInfo(info);
+  if (*exportCommand) return runExport(exportOptions);
+  if (*importCommand) return runImport(import);
+  if (*markCommand) return runMark(markOptions);
+  if (*watchCommand) return runWatch(watch);
+  if (*checkCommand) return runCheck(check);
+  return usageError("no command given");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int status;
+  try {
+    status = run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    report("out of memory");
+    return kExitFailure;
+  } catch (const std::exception& e) {
+    report(e.what());
+    return kExitFailure;
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    report("cannot write to standard output");
+    return kExitFailure;
+  }
+  return status;
+}

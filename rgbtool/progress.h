@@ -1,0 +1,33 @@
+// A progress bar on stderr for long work, drawn only when stderr is a
+// terminal so that logs and pipes never see it.
+#ifndef RGBTOOL_PROGRESS_H
+#define RGBTOOL_PROGRESS_H
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace rgbtool {
+
+class Progress {
+ public:
+  Progress(std::string label, uint64_t total);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  void update(uint64_t done);
+
+ private:
+  void draw(uint64_t done);
+
+  std::string label_;
+  uint64_t total_;
+  bool enabled_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point lastDraw_;
+};
+
+}  // namespace rgbtool
+
+#endif  // RGBTOOL_PROGRESS_H
