@@ -1,0 +1,3 @@
+add_executable(bench_stream ${CMAKE_CURRENT_LIST_DIR}/stream.cpp)
+target_link_libraries(bench_stream PRIVATE rgb::rgb)
+rgb_strict_warnings(bench_stream)
