@@ -11,7 +11,7 @@
 #include "tests/support/test_support.h"
 
 using rgbtest::Bytes;
-using rgbtest::HeaderSpec;
+using rgbtest::HeaderFields;
 
 namespace {
 
@@ -43,21 +43,21 @@ HeaderRead readHeader(const Bytes& bytes) {
   return r;
 }
 
-HeaderSpec validSpec() {
-  HeaderSpec spec;
-  spec.xsize = 640;
-  spec.ysize = 480;
-  spec.pixmin = -7;
-  spec.pixmax = 70000;
-  spec.colormap = 0x01020304;
-  spec.timestamp = 9999999;
-  return spec;
+HeaderFields validFields() {
+  HeaderFields fields;
+  fields.xsize = 640;
+  fields.ysize = 480;
+  fields.pixmin = -7;
+  fields.pixmax = 70000;
+  fields.colormap = 0x01020304;
+  fields.timestamp = 9999999;
+  return fields;
 }
 
 }  // namespace
 
 TEST(ReadsHeaders, AcceptsRgbAndConvertsFieldsToHostOrder) {
-  const HeaderRead r = readHeader(rgbtest::headerBytes(validSpec()));
+  const HeaderRead r = readHeader(rgbtest::headerBytes(validFields()));
   EXPECT_EQ(r.result, 1);
   EXPECT_EQ(r.output.out, "");
   EXPECT_EQ(r.output.err, "");
@@ -76,10 +76,10 @@ TEST(ReadsHeaders, AcceptsRgbAndConvertsFieldsToHostOrder) {
 }
 
 TEST(ReadsHeaders, AcceptsRgbaWithOneWarningPerRead) {
-  HeaderSpec spec = validSpec();
-  spec.zsize = 4;
-  Bytes two = rgbtest::headerBytes(spec);
-  rgbtest::append(two, rgbtest::headerBytes(spec));
+  HeaderFields fields = validFields();
+  fields.zsize = 4;
+  Bytes two = rgbtest::headerBytes(fields);
+  rgbtest::append(two, rgbtest::headerBytes(fields));
   Stream stream = streamOver(two);
   RGBHeader header;
   const auto output = rgbtest::capture([&] {
@@ -95,28 +95,28 @@ TEST(ReadsHeaders, AcceptsRgbaWithOneWarningPerRead) {
 TEST(ReadsHeaders, RejectsEachBadFieldWithItsMessage) {
   struct Case {
     const char* what;
-    void (*damage)(HeaderSpec&);
+    void (*damage)(HeaderFields&);
     const char* message;
   };
   const Case cases[] = {
-      {"byte-swapped magic", [](HeaderSpec& s) { s.magic = 0xDA01; },
+      {"byte-swapped magic", [](HeaderFields& s) { s.magic = 0xDA01; },
        "ERROR: image has wrong magic number: 55809. not an IRIS/RGB file.\n"},
-      {"run-length storage", [](HeaderSpec& s) { s.storage = 1; },
+      {"run-length storage", [](HeaderFields& s) { s.storage = 1; },
        "ERROR: image not uncompressed: 1.\n"},
-      {"two bytes per channel", [](HeaderSpec& s) { s.bpc = 2; },
+      {"two bytes per channel", [](HeaderFields& s) { s.bpc = 2; },
        "ERROR: image has not 1 byte per pixel channel: 2.\n"},
-      {"dimension 2", [](HeaderSpec& s) { s.dimension = 2; },
+      {"dimension 2", [](HeaderFields& s) { s.dimension = 2; },
        "ERROR: image(s) is/are not an 2D image or 2D image sequence: 2.\n"},
-      {"one plane", [](HeaderSpec& s) { s.zsize = 1; },
+      {"one plane", [](HeaderFields& s) { s.zsize = 1; },
        "ERROR: image is not pure RGB image content: 1.\n"},
-      {"five planes", [](HeaderSpec& s) { s.zsize = 5; },
+      {"five planes", [](HeaderFields& s) { s.zsize = 5; },
        "ERROR: image is not pure RGB image content: 5.\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    HeaderSpec spec = validSpec();
-    c.damage(spec);
-    const HeaderRead r = readHeader(rgbtest::headerBytes(spec));
+    HeaderFields fields = validFields();
+    c.damage(fields);
+    const HeaderRead r = readHeader(rgbtest::headerBytes(fields));
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.output.err, c.message);
     EXPECT_EQ(r.output.out, "");
@@ -127,20 +127,20 @@ TEST(ReadsHeaders, RejectsEachBadFieldWithItsMessage) {
 }
 
 TEST(ReadsHeaders, ReportsOnlyTheFirstFailingCheck) {
-  HeaderSpec spec = validSpec();
-  spec.storage = 1;
-  spec.bpc = 2;
-  spec.dimension = 2;
-  spec.zsize = 1;
-  EXPECT_EQ(readHeader(rgbtest::headerBytes(spec)).output.err,
+  HeaderFields fields = validFields();
+  fields.storage = 1;
+  fields.bpc = 2;
+  fields.dimension = 2;
+  fields.zsize = 1;
+  EXPECT_EQ(readHeader(rgbtest::headerBytes(fields)).output.err,
             "ERROR: image not uncompressed: 1.\n");
-  spec.magic = 1;
-  EXPECT_EQ(readHeader(rgbtest::headerBytes(spec)).output.err,
+  fields.magic = 1;
+  EXPECT_EQ(readHeader(rgbtest::headerBytes(fields)).output.err,
             "ERROR: image has wrong magic number: 1. not an IRIS/RGB file.\n");
 }
 
 TEST(ReadsHeaders, ShortStreamsReportTheBytesReadOnStdout) {
-  Bytes hundred = rgbtest::headerBytes(validSpec());
+  Bytes hundred = rgbtest::headerBytes(validFields());
   hundred.resize(100);
   HeaderRead r = readHeader(hundred);
   EXPECT_EQ(r.result, 0);
@@ -162,10 +162,10 @@ TEST(WritesHeaders, WritesTheRecordAsItStands) {
   std::rewind(stream.get());
   Bytes written(600);
   written.resize(std::fread(written.data(), 1, written.size(), stream.get()));
-  HeaderSpec spec;
-  spec.xsize = 2;
-  spec.timestamp = 1000;
-  EXPECT_EQ(written, rgbtest::headerBytes(spec));
+  HeaderFields fields;
+  fields.xsize = 2;
+  fields.timestamp = 1000;
+  EXPECT_EQ(written, rgbtest::headerBytes(fields));
 }
 
 TEST(WritesHeaders, ReportsAShortWrite) {

@@ -112,11 +112,11 @@ TEST_F(ReaderTest, CountingRefusesAStreamThatCannotBeRewound) {
 TEST_F(ReaderTest, CountsStreamsLongerThanTwoGibibytes) {
   // A sparse file: one real header, then zeros up to 683 frames of
   // 1024 x 1024 x 3 (2.15 GB) and 5 stray bytes.
-  rgbtest::HeaderSpec spec;
-  spec.xsize = 1024;
-  spec.ysize = 1024;
+  rgbtest::HeaderFields fields;
+  fields.xsize = 1024;
+  fields.ysize = 1024;
   const std::string path = dir.file("long.rgb");
-  rgbtest::writeFile(path, rgbtest::headerBytes(spec));
+  rgbtest::writeFile(path, rgbtest::headerBytes(fields));
   const off_t frameBytes = 1024 * 1024 * 3 + 512;
   ASSERT_EQ(truncate(path.c_str(), frameBytes * 683 + 5), 0);
   Stream file = openFile(path);
@@ -288,12 +288,12 @@ TEST_F(ReaderTest, NonPositiveFrameCountsReadNothing) {
 TEST_F(ReaderTest, PicturesWithoutPixelsReadWithoutFalseFailures) {
   for (const auto& size : {std::pair{0, 5}, std::pair{5, 0}, std::pair{0, 0}}) {
     SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
-    rgbtest::HeaderSpec spec;
-    spec.xsize = static_cast<uint16_t>(size.first);
-    spec.ysize = static_cast<uint16_t>(size.second);
-    spec.timestamp = 42;
-    Bytes stream = rgbtest::headerBytes(spec);
-    rgbtest::append(stream, rgbtest::headerBytes(spec));
+    rgbtest::HeaderFields fields;
+    fields.xsize = static_cast<uint16_t>(size.first);
+    fields.ysize = static_cast<uint16_t>(size.second);
+    fields.timestamp = 42;
+    Bytes stream = rgbtest::headerBytes(fields);
+    rgbtest::append(stream, rgbtest::headerBytes(fields));
     const std::string path = dir.file("empty-picture.rgb");
     rgbtest::writeFile(path, stream);
     FileRead r;
@@ -308,10 +308,10 @@ TEST_F(ReaderTest, PicturesWithoutPixelsReadWithoutFalseFailures) {
 }
 
 TEST_F(ReaderTest, AHugeDeclaredSizeWithLittleDataEndsInEof) {
-  rgbtest::HeaderSpec spec;
-  spec.xsize = 4000;
-  spec.ysize = 4000;
-  Bytes stream = rgbtest::headerBytes(spec);
+  rgbtest::HeaderFields fields;
+  fields.xsize = 4000;
+  fields.ysize = 4000;
+  Bytes stream = rgbtest::headerBytes(fields);
   stream.resize(stream.size() + 1000, 9);
   Stream file(std::tmpfile());
   std::fwrite(stream.data(), 1, stream.size(), file.get());

@@ -85,7 +85,7 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-Bytes headerBytes(const HeaderSpec& s) {
+Bytes headerBytes(const HeaderFields& s) {
   Bytes b(512, 0);
   putBE16(b, 0, s.magic);
   b[2] = s.storage;
@@ -111,12 +111,12 @@ Bytes patternImage(int frames, int width, int height, unsigned seed) {
 
 Bytes frameBytes(const Bytes& interleaved, int index, int width, int height,
                  int32_t stamp, uint16_t zsize, unsigned char alpha) {
-  HeaderSpec spec;
-  spec.xsize = static_cast<uint16_t>(width);
-  spec.ysize = static_cast<uint16_t>(height);
-  spec.zsize = zsize;
-  spec.timestamp = stamp;
-  Bytes frame = headerBytes(spec);
+  HeaderFields fields;
+  fields.xsize = static_cast<uint16_t>(width);
+  fields.ysize = static_cast<uint16_t>(height);
+  fields.zsize = zsize;
+  fields.timestamp = stamp;
+  Bytes frame = headerBytes(fields);
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   const size_t base = static_cast<size_t>(index) * pixels * 3;
   for (size_t c = 0; c < 3; ++c)

@@ -35,7 +35,7 @@ class TempDir {
 };
 
 // Header fields as they go into the stream; defaults make a valid RGB frame.
-struct HeaderSpec {
+struct HeaderFields {
   uint16_t magic = 474;
   uint8_t storage = 0;
   uint8_t bpc = 1;
@@ -48,7 +48,9 @@ struct HeaderSpec {
   int32_t colormap = 0;
   int32_t timestamp = 0;
 };
-Bytes headerBytes(const HeaderSpec& spec);
+Bytes headerBytes(const HeaderFields& fields);
+// Older name, kept while callers move over.
+using HeaderSpec = HeaderFields;
 
 // Interleaved RGB frames with a deterministic, position-dependent pattern
 // (differs per frame, channel, row and column).
