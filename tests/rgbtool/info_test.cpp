@@ -1,0 +1,226 @@
+// info: the figures of generated streams with known stamps.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "tests/rgbtool/pictures.h"
+#include "tests/rgbtool/tool_process.h"
+
+namespace rgbtooltest {
+namespace {
+
+using rgbtest::Bytes;
+
+Bytes stream(int width, int height, const std::vector<int32_t>& stamps, uint16_t zsize = 3) {
+  const int frames = static_cast<int>(stamps.size());
+  return rgbtest::streamBytes(rgbtest::patternImage(frames, width, height), frames, width,
+                              height, stamps, zsize);
+}
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(Info, ReportsFiguresOfACleanStream) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("s.rgb");
+  rgbtest::writeFile(file, stream(7, 5, {1000, 1040, 1080, 1130}));
+  const Outcome run = runTool({"info", file});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, file + ":\n"
+                     "  frames:       4\n"
+                     "  size:         7 x 5\n"
+                     "  planes:       RGB\n"
+                     "  frame size:   617 bytes\n"
+                     "  stray bytes:  0\n"
+                     "  first stamp:  1000 ms\n"
+                     "  last stamp:   1130 ms\n"
+                     "  intervals:    min 40 / median 40 / max 50 ms\n"
+                     "  frame rate:   23.077 fps\n");
+}
+
+TEST(Info, CountsIntervalsAcrossTheClockWrap) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("wrap.rgb");
+  rgbtest::writeFile(file, stream(3, 2, {9999950, 9999990, 30, 75}));
+  const Outcome run = runTool({"info", "--frames", file});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(has(run.out, "  first stamp:  9999950 ms\n  last stamp:   75 ms\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  intervals:    min 40 / median 40 / max 45 ms\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  frame rate:   24.000 fps\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  frame 0: stamp 9999950 ms\n"
+                           "  frame 1: stamp 9999990 ms, interval 40 ms\n"
+                           "  frame 2: stamp 30 ms, interval 40 ms\n"
+                           "  frame 3: stamp 75 ms, interval 45 ms\n"))
+      << run.out;
+}
+
+TEST(Info, MedianOfAnEvenNumberOfIntervals) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("s.rgb");
+  rgbtest::writeFile(file, stream(2, 2, {0, 40, 81}));
+  const Outcome run = runTool({"info", file});
+  EXPECT_TRUE(has(run.out, "  intervals:    min 40 / median 40.5 / max 41 ms\n")) << run.out;
+}
+
+TEST(Info, OneFrameHasNoIntervals) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("one.rgb");
+  rgbtest::writeFile(file, stream(2, 2, {77}));
+  const Outcome run = runTool({"info", file});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(has(run.out, "  frames:       1\n")) << run.out;
+  EXPECT_FALSE(has(run.out, "intervals")) << run.out;
+  EXPECT_FALSE(has(run.out, "frame rate")) << run.out;
+}
+
+TEST(Info, ReportsRgbaAndStrayBytes) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("rgba.rgb");
+  Bytes bytes = stream(4, 3, {10, 20}, 4);
+  bytes.insert(bytes.end(), 100, 0xee);
+  rgbtest::writeFile(file, bytes);
+  const Outcome run = runTool({"info", file});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(has(run.out, "  frames:       2\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  planes:       RGBA\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  frame size:   560 bytes\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  stray bytes:  100\n")) << run.out;
+}
+
+TEST(Info, DamagedHeaderReportsTheLibraryMessageAndWhatWasRead) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("bad.rgb");
+  Bytes bytes = stream(4, 3, {10, 20, 30});
+  bytes[2 * 548] = 0xda;  // third frame's magic number
+  bytes[2 * 548 + 1] = 0x01;
+  rgbtest::writeFile(file, bytes);
+  const Outcome run = runTool({"info", file});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(has(run.out, "  frames:       2\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  last stamp:   20 ms\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  damaged:      frame 2: invalid header\n")) << run.out;
+  EXPECT_TRUE(has(run.err,
+                  "ERROR: image has wrong magic number: 55809. not an IRIS/RGB file.\n"))
+      << run.err;
+  EXPECT_TRUE(has(run.err, "rgbtool: " + file + ": frame 2: invalid header\n")) << run.err;
+}
+
+TEST(Info, FrameOfAnotherSizeIsDamage) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("mixed.rgb");
+  Bytes bytes = stream(4, 3, {10});
+  rgbtest::append(bytes, stream(3, 4, {20}));
+  rgbtest::writeFile(file, bytes);
+  const Outcome run = runTool({"info", file});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(has(run.out, "  frames:       1\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "frame 1: 3 x 4 RGB differs from the first frame's 4 x 3 RGB"))
+      << run.out;
+}
+
+TEST(Info, EmptyFileAndShortFile) {
+  rgbtest::TempDir dir;
+  rgbtest::writeFile(dir.file("empty.rgb"), {});
+  const Outcome empty = runTool({"info", dir.file("empty.rgb")});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_TRUE(has(empty.out, "  frames:       0\n")) << empty.out;
+  // The library's short-header message goes to stderr with the others.
+  EXPECT_TRUE(has(empty.err, "error reading 0 RGB header bytes.\n")) << empty.err;
+
+  Bytes partial = stream(4, 3, {10});
+  partial.resize(530);
+  rgbtest::writeFile(dir.file("partial.rgb"), partial);
+  const Outcome run = runTool({"info", dir.file("partial.rgb")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(has(run.out, "  frames:       0\n  size:         4 x 3\n")) << run.out;
+  EXPECT_TRUE(has(run.out, "  stray bytes:  530\n")) << run.out;
+}
+
+TEST(Info, ReadsStandardInputToo) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("s.rgb");
+  Bytes bytes = stream(5, 5, {100, 140, 180});
+  bytes.insert(bytes.end(), 30, 1);
+  rgbtest::writeFile(file, bytes);
+  RunOptions options;
+  options.stdinFile = file;
+  const Outcome piped = runTool({"info", "-"}, options);
+  const Outcome direct = runTool({"info", file});
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.out.substr(piped.out.find('\n')), direct.out.substr(direct.out.find('\n')));
+  EXPECT_TRUE(has(piped.out, "  stray bytes:  30\n")) << piped.out;
+}
+
+TEST(Info, JsonCarriesTheSameFigures) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("s\"q.rgb");
+  rgbtest::writeFile(file, stream(7, 5, {9999990, 30}));
+  const Outcome run = runTool({"info", "--json", "--frames", file});
+  EXPECT_EQ(run.status, 0);
+  const std::string quoted = dir.path() + "/s\\\"q.rgb";
+  EXPECT_EQ(run.out, "[\n  {\n    \"file\": \"" + quoted + "\",\n"
+                     "    \"frames\": 2,\n"
+                     "    \"width\": 7,\n    \"height\": 5,\n    \"planes\": \"RGB\",\n"
+                     "    \"frame_bytes\": 617,\n"
+                     "    \"stray_bytes\": 0,\n"
+                     "    \"first_stamp_ms\": 9999990,\n    \"last_stamp_ms\": 30,\n"
+                     "    \"interval_ms\": {\"min\": 40, \"median\": 40, \"max\": 40},\n"
+                     "    \"frame_rate\": 25.000,\n"
+                     "    \"damage\": null,\n"
+                     "    \"frame_list\": [\n"
+                     "      {\"frame\": 0, \"stamp_ms\": 9999990, \"interval_ms\": null},\n"
+                     "      {\"frame\": 1, \"stamp_ms\": 30, \"interval_ms\": 40}\n"
+                     "    ]\n  }\n]\n");
+}
+
+TEST(Info, SeveralFilesOneFailing) {
+  rgbtest::TempDir dir;
+  rgbtest::writeFile(dir.file("a.rgb"), stream(2, 2, {1, 2}));
+  const Outcome run = runTool({"info", "--json", dir.file("a.rgb"), dir.file("missing.rgb")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(has(run.out, "\"frames\": 2,")) << run.out;
+  EXPECT_TRUE(has(run.out, "\"error\": \"cannot open: No such file or directory\"")) << run.out;
+  EXPECT_EQ(run.out.back(), '\n');
+  EXPECT_EQ(run.out.substr(run.out.size() - 2), "]\n");
+}
+
+// Sixteen frames of 65535 x 65535 RGBA in a sparse file of 275 GB: reading
+// the pixels would take minutes, so this only passes when info and check
+// read the headers alone.
+TEST(Info, ReadsOnlyHeaders) {
+  constexpr int kFrames = 16;
+  constexpr int kSecondsAllowed = 10;
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("huge.rgb");
+  rgbtest::HeaderSpec spec;
+  spec.xsize = 65535;
+  spec.ysize = 65535;
+  spec.zsize = 4;
+  const uint64_t frameSize = 512 + 65535ull * 65535ull * 4ull;
+  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  for (int n = 0; n < kFrames; ++n) {
+    spec.timestamp = 500 + 40 * n;
+    const Bytes header = rgbtest::headerBytes(spec);
+    ASSERT_EQ(pwrite(fd, header.data(), header.size(), static_cast<off_t>(frameSize * static_cast<uint64_t>(n))), 512);
+  }
+  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kFrames * frameSize)), 0);
+  close(fd);
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome check = runTool({"check", file});
+  const Outcome info = runTool({"info", file});
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+      std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, kSecondsAllowed);
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
+  EXPECT_EQ(info.status, 0);
+  EXPECT_TRUE(has(info.out, "  frames:       16\n")) << info.out;
+  EXPECT_TRUE(has(info.out, "  intervals:    min 40 / median 40 / max 40 ms\n")) << info.out;
+}
+
+}  // namespace
+}  // namespace rgbtooltest

@@ -1,0 +1,137 @@
+// watch: a live stream on a real named pipe, fed by a producer process.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "rgb/rgb.h"
+#include "tests/rgbtool/pictures.h"
+#include "tests/rgbtool/tool_process.h"
+#include "viewer/marking.h"
+
+namespace rgbtooltest {
+namespace {
+
+using rgbtest::Bytes;
+
+constexpr int kWidth = 420;
+constexpr int kHeight = 510;
+
+Bytes watchedFrames(int frames) {
+  Bytes image = rgbtest::patternImage(frames, kWidth, kHeight, 5);
+  // A growing white block inside the region of interest.
+  for (int n = 0; n < frames; ++n)
+    for (int row = 320; row < 320 + 10 * (n + 1); ++row)
+      for (int column = 250; column < 260; ++column) {
+        const std::size_t at = 3u * ((static_cast<std::size_t>(n) * kHeight + static_cast<std::size_t>(row)) *
+                                         kWidth + static_cast<std::size_t>(column));
+        image[at] = image[at + 1] = image[at + 2] = 255;
+      }
+  return image;
+}
+
+std::size_t markedCount(const Bytes& frames, int index) {
+  const std::size_t bytes = 3u * kWidth * kHeight;
+  Bytes display(bytes, 0);
+  return zu_korve::markRegionOfInterest(frames.data() + bytes * static_cast<std::size_t>(index),
+                                        kWidth, kHeight, display.data());
+}
+
+// A producer process: opens the pipe, writes frames one by one with the
+// library, pausing between them, then optionally a partial frame.
+int startProducer(const std::string& pipe, const Bytes& frames, const std::vector<int>& stamps,
+                  bool endWithPartialFrame) {
+  const int pid = fork();
+  if (pid != 0) return pid;
+  FILE* stream = openRGBWritePipe(pipe.c_str());
+  if (!stream) _exit(3);
+  const std::size_t bytes = 3u * kWidth * kHeight;
+  for (std::size_t n = 0; n < stamps.size(); ++n) {
+    if (writeRGBTimePipe(stream, frames.data() + n * bytes, kWidth, kHeight, &stamps[n]) != 1)
+      _exit(4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  if (endWithPartialFrame) {
+    const Bytes header = rgbtest::headerBytes(rgbtest::HeaderSpec{});
+    std::fwrite(header.data(), 1, 300, stream);
+  }
+  std::fclose(stream);
+  _exit(0);
+}
+
+std::string readText(const std::string& path) {
+  const Bytes bytes = rgbtest::readFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(Watch, LinePerFrameThenSummaryUntilTheProducerCloses) {
+  rgbtest::TempDir dir;
+  const std::string pipe = dir.file("live");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << "cannot make a named pipe";
+  const std::vector<int> stamps{9999960, 9999999, 40, 120};
+  const Bytes frames = watchedFrames(4);
+  const int watcher = startTool({"watch", pipe}, dir.file("out"), dir.file("err"));
+  const int producer = startProducer(pipe, frames, stamps, false);
+  EXPECT_EQ(waitFor(producer), 0);
+  EXPECT_EQ(waitFor(watcher), 0);
+  std::string expected;
+  const std::vector<std::string> intervals{"", ", interval 39 ms", ", interval 41 ms",
+                                           ", interval 80 ms"};
+  for (int n = 0; n < 4; ++n)
+    expected += "frame " + std::to_string(n) + ": stamp " + std::to_string(stamps[static_cast<std::size_t>(n)]) + " ms" +
+                intervals[static_cast<std::size_t>(n)] + ", " + std::to_string(markedCount(frames, n)) +
+                " marked pixels\n";
+  expected += "frames: 4, mean rate: 18.750 fps, largest gap: 80 ms\n";
+  EXPECT_EQ(readText(dir.file("out")), expected);
+  EXPECT_EQ(readText(dir.file("err")), "");
+}
+
+TEST(Watch, PartialFrameAtTheEndFails) {
+  rgbtest::TempDir dir;
+  const std::string pipe = dir.file("live");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << "cannot make a named pipe";
+  const Bytes frames = watchedFrames(2);
+  const int watcher = startTool({"watch", pipe}, dir.file("out"), dir.file("err"));
+  const int producer = startProducer(pipe, frames, {100, 140}, true);
+  EXPECT_EQ(waitFor(producer), 0);
+  EXPECT_EQ(waitFor(watcher), 1);
+  const std::string out = readText(dir.file("out"));
+  EXPECT_NE(out.find("frame 1: stamp 140 ms, interval 40 ms"), std::string::npos) << out;
+  EXPECT_NE(out.find("frames: 2, mean rate: 25.000 fps, largest gap: 40 ms\n"), std::string::npos)
+      << out;
+  const std::string err = readText(dir.file("err"));
+  EXPECT_NE(err.find("error reading 300 RGB header bytes.\n"), std::string::npos) << err;
+  EXPECT_NE(err.find("rgbtool: " + pipe + ": frame 2 cannot be read\n"), std::string::npos) << err;
+}
+
+TEST(Watch, ImportFeedsWatchThroughAPipe) {
+  rgbtest::TempDir dir;
+  const std::string pipe = dir.file("live");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << "cannot make a named pipe";
+  writePpm(dir.file("a.ppm"), patternPicture(8, 6, 2));
+  const int watcher = startTool({"watch", pipe}, dir.file("out"), dir.file("err"));
+  const Outcome producer = runTool({"import", "--start-ms", "1000", "--interval-ms", "20", pipe,
+                                dir.file("a.ppm"), dir.file("a.ppm"), dir.file("a.ppm")});
+  EXPECT_EQ(producer.status, 0) << producer.err;
+  EXPECT_EQ(waitFor(watcher), 0);
+  EXPECT_EQ(readText(dir.file("out")),
+            "frame 0: stamp 1000 ms, 0 marked pixels\n"
+            "frame 1: stamp 1020 ms, interval 20 ms, 0 marked pixels\n"
+            "frame 2: stamp 1040 ms, interval 20 ms, 0 marked pixels\n"
+            "frames: 3, mean rate: 50.000 fps, largest gap: 20 ms\n");
+}
+
+TEST(Watch, ProducerThatSendsNothing) {
+  rgbtest::TempDir dir;
+  const std::string pipe = dir.file("live");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << "cannot make a named pipe";
+  const int watcher = startTool({"watch", pipe}, dir.file("out"), dir.file("err"));
+  const int producer = startProducer(pipe, {}, {}, false);
+  EXPECT_EQ(waitFor(producer), 0);
+  EXPECT_EQ(waitFor(watcher), 0);
+  EXPECT_EQ(readText(dir.file("out")), "frames: 0, mean rate: n/a, largest gap: n/a\n");
+}
+
+}  // namespace
+}  // namespace rgbtooltest
