@@ -137,7 +137,8 @@ Xvfb::~Xvfb() {
 // ---- Child ----
 
 Child::Child(const std::vector<std::string>& argv, const std::string& display,
-             const std::string& workdir) {
+             const std::string& workdir,
+             const std::vector<std::string>& environment) {
   if (argv.empty()) fail("Child: empty argument vector");
   scratch_ = makeScratchDir();
   outPath_ = scratch_ + "/stdout";
@@ -161,6 +162,8 @@ Child::Child(const std::vector<std::string>& argv, const std::string& display,
       unsetenv("DISPLAY");
     else
       setenv("DISPLAY", display.c_str(), 1);
+    for (const std::string& setting : environment)
+      putenv(const_cast<char*>(setting.c_str()));
     if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(125);
     execv(args[0], args.data());
     _exit(127);

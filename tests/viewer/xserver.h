@@ -47,12 +47,13 @@ struct Exit {
 // A program started with fork/exec: argv[0] is the program path as given,
 // DISPLAY is set to `display` (unset when empty), the working directory is
 // `workdir` (unchanged when empty), stdin is /dev/null, stdout and stderr go
-// to files that wait() reads back. The destructor kills a child still
-// running.
+// to files that wait() reads back; `environment` holds extra NAME=value
+// settings. The destructor kills a child still running.
 class Child {
  public:
   Child(const std::vector<std::string>& argv, const std::string& display,
-        const std::string& workdir = "");
+        const std::string& workdir = "",
+        const std::vector<std::string>& environment = {});
   ~Child();
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
