@@ -1,0 +1,121 @@
+#include "fuzz/fuzz_support.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <limits>
+
+// Streams may declare frames of many GiB before any pixel arrives. A failed
+// allocation is a documented result ("no memory for ..."), not a crash, so
+// the sanitizer allocator returns null instead of aborting. It also refuses
+// buffers above 64 MiB: fuzz inputs are a few KiB, so no complete frame
+// needs more, while poisoning the shadow of the many-GiB buffers declared by
+// headers with no data behind them would stall the fuzzer for seconds.
+extern "C" const char* __asan_default_options() {
+  return "allocator_may_return_null=1:max_allocation_size_mb=64";
+}
+
+namespace rgbfuzz {
+namespace {
+
+constexpr uint16_t kMagic = 474;
+
+uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+int32_t be32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 |
+                              static_cast<uint32_t>(p[1]) << 16 |
+                              static_cast<uint32_t>(p[2]) << 8 | p[3]);
+}
+
+}  // namespace
+
+void fail(const char* what, const char* file, int line) {
+  std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, what);
+  std::abort();
+}
+
+uint64_t Peek::frameBytes() const {
+  return uint64_t{width} * height * planes + kHeaderBytes;
+}
+
+Peek peekHeader(const uint8_t* data, std::size_t size) {
+  Peek peek;
+  if (size < kHeaderBytes) return peek;
+  peek.complete = true;
+  peek.width = be16(data + 6);
+  peek.height = be16(data + 8);
+  peek.planes = be16(data + 10);
+  peek.stamp = be32(data + 108);
+  peek.valid = be16(data) == kMagic && data[2] == 0 && data[3] == 1 && be16(data + 4) == 3 &&
+               (peek.planes == 3 || peek.planes == 4);
+  return peek;
+}
+
+bool imageBytes(const Peek& peek, int frames, std::size_t limit, std::size_t* bytes) {
+  if (frames <= 0) return false;
+  const uint64_t total = uint64_t{peek.width} * peek.height * 3 * static_cast<uint64_t>(frames);
+  if (total > limit) return false;
+  *bytes = static_cast<std::size_t>(total);
+  return true;
+}
+
+int completeFrames(const uint8_t* data, std::size_t size, int frames) {
+  const Peek first = peekHeader(data, size);
+  uint64_t offset = 0;
+  for (int n = 0; n < frames; ++n) {
+    const Peek peek = peekHeader(data + offset, size - offset);
+    if (!peek.valid || peek.width != first.width || peek.height != first.height ||
+        peek.planes != first.planes || size - offset < peek.frameBytes())
+      return n;
+    offset += peek.frameBytes();
+  }
+  return frames;
+}
+
+void checkFrames(const uint8_t* data, const unsigned char* images, const int* times, int count) {
+  const Peek first = peekHeader(data, kHeaderBytes);
+  const std::size_t width = first.width;
+  const std::size_t height = first.height;
+  const std::size_t plane = width * height;
+  for (std::size_t n = 0; n < static_cast<std::size_t>(count); ++n) {
+    const uint8_t* frame = data + n * first.frameBytes();
+    if (times) RGBFUZZ_CHECK(times[n] == peekHeader(frame, kHeaderBytes).stamp);
+    const unsigned char* out = images + n * plane * 3;
+    for (std::size_t c = 0; c < 3; ++c)
+      for (std::size_t p = 0; p < plane; ++p)
+        RGBFUZZ_CHECK(out[3 * p + c] == frame[kHeaderBytes + c * plane + p]);
+  }
+}
+
+InputStream::InputStream(const uint8_t* data, std::size_t size)
+    : stream_(size == 0 ? std::fopen("/dev/null", "rb")
+                        : fmemopen(const_cast<uint8_t*>(data), size, "rb")) {
+  RGBFUZZ_CHECK(stream_ != nullptr);
+}
+
+InputStream::~InputStream() { std::fclose(stream_); }
+
+InputFile::InputFile(const uint8_t* data, std::size_t size) : fd_(memfd_create("rgbfuzz", 0)) {
+  RGBFUZZ_CHECK(fd_ >= 0);
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t put = write(fd_, data + done, size - done);
+    RGBFUZZ_CHECK(put > 0);
+    done += static_cast<std::size_t>(put);
+  }
+  path_ = "/proc/self/fd/" + std::to_string(fd_);
+}
+
+InputFile::~InputFile() { close(fd_); }
+
+Buffers::~Buffers() { release(); }
+
+void Buffers::release() {
+  std::free(images);
+  std::free(times);
+  images = nullptr;
+  times = nullptr;
+}
+
+}  // namespace rgbfuzz
