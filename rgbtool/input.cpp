@@ -11,6 +11,8 @@ namespace {
 // The library reads a scanline per call; a large stdio buffer turns that
 // into few big reads.
 constexpr std::size_t kReadBuffer = 1 << 20;
+// Enough for a header; a bigger buffer would read pixels only to drop them.
+constexpr std::size_t kHeaderBuffer = 4096;
 
 }  // namespace
 
@@ -18,7 +20,7 @@ InputStream::~InputStream() {
   if (stream_ && ownsStream_) std::fclose(stream_);
 }
 
-bool InputStream::open(const std::string& path) {
+bool InputStream::open(const std::string& path, Use use) {
   if (path == "-") {
     stream_ = stdin;
     ownsStream_ = false;
@@ -38,7 +40,7 @@ bool InputStream::open(const std::string& path) {
     error_ = "cannot read: is a directory";
     return false;
   }
-  buffer_.resize(kReadBuffer);
+  buffer_.resize(use == Use::Headers && seekable_ ? kHeaderBuffer : kReadBuffer);
   std::setvbuf(stream_, buffer_.data(), _IOFBF, buffer_.size());
   return true;
 }

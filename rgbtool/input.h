@@ -16,8 +16,12 @@ class InputStream {
   InputStream(const InputStream&) = delete;
   InputStream& operator=(const InputStream&) = delete;
 
+  // What the stream is read for: whole frames, or only headers (then regular
+  // files are read in small pieces, since everything else is skipped).
+  enum class Use { Frames, Headers };
+
   // Opens for binary reading; on failure error() says why.
-  bool open(const std::string& path);
+  bool open(const std::string& path, Use use = Use::Frames);
   FILE* get() const { return stream_; }
   // Regular files have a known size and can be seeked; pipes cannot.
   bool seekable() const { return seekable_; }

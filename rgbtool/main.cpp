@@ -1,4 +1,4 @@
-// rgbtool: inspect, convert, mark and watch frame streams.
+// rgbtool: examine, convert, mark and watch frame streams.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -43,7 +43,7 @@ int usageError(const std::string& message) {
 }
 
 int run(int argc, char** argv) {
-  CLI::App app{"Inspect, convert, mark and watch RGB frame streams.", "rgbtool"};
+  CLI::App app{"Examine, convert, mark and watch RGB frame streams.", "rgbtool"};
   app.set_version_flag("--version", std::string("rgbtool ") + RGBTOOL_VERSION);
   app.require_subcommand(1);
   app.footer("Run 'rgbtool COMMAND --help' for the options of a command.");

@@ -177,7 +177,7 @@ class Scanner {
 StreamScan scanStream(const std::string& path) {
   StreamScan result;
   InputStream input;
-  if (!input.open(path)) {
+  if (!input.open(path, InputStream::Use::Headers)) {
     result.damage = input.error();
     return result;
   }

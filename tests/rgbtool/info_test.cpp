@@ -196,16 +196,16 @@ TEST(Info, ReadsOnlyHeaders) {
   constexpr int kSecondsAllowed = 10;
   rgbtest::TempDir dir;
   const std::string file = dir.file("huge.rgb");
-  rgbtest::HeaderSpec spec;
-  spec.xsize = 65535;
-  spec.ysize = 65535;
-  spec.zsize = 4;
+  rgbtest::HeaderFields fields;
+  fields.xsize = 65535;
+  fields.ysize = 65535;
+  fields.zsize = 4;
   const uint64_t frameSize = 512 + 65535ull * 65535ull * 4ull;
   const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   for (int n = 0; n < kFrames; ++n) {
-    spec.timestamp = 500 + 40 * n;
-    const Bytes header = rgbtest::headerBytes(spec);
+    fields.timestamp = 500 + 40 * n;
+    const Bytes header = rgbtest::headerBytes(fields);
     ASSERT_EQ(pwrite(fd, header.data(), header.size(), static_cast<off_t>(frameSize * static_cast<uint64_t>(n))), 512);
   }
   ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kFrames * frameSize)), 0);

@@ -53,7 +53,7 @@ int startProducer(const std::string& pipe, const Bytes& frames, const std::vecto
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
   if (endWithPartialFrame) {
-    const Bytes header = rgbtest::headerBytes(rgbtest::HeaderSpec{});
+    const Bytes header = rgbtest::headerBytes(rgbtest::HeaderFields{});
     std::fwrite(header.data(), 1, 300, stream);
   }
   std::fclose(stream);
