@@ -5,7 +5,7 @@
 namespace rgbtool {
 
 int runExport(const FrameOutputOptions& options) {
-  return writeFrames(options, [](const Frame& frame) { return frame.pixels.get(); });
+  return writeFrames(options, [](const Frame& frame, std::string&) { return frame.pixels.get(); });
 }
 
 }  // namespace rgbtool

@@ -18,9 +18,14 @@ bool chooseFormat(const FrameOutputOptions& options, ImageFormat& format) {
 }
 
 bool writeOne(const std::string& path, ImageFormat format, const Frame& frame,
-              const FrameFilter& filter) {
-  const unsigned char* picture = filter(frame);
+              const FrameFilter& filter, Progress* progress) {
+  std::string line;
+  const unsigned char* picture = filter(frame, line);
   if (!picture) return false;
+  if (!line.empty()) {
+    if (progress) progress->suspend();
+    std::fputs(line.c_str(), stdout);
+  }
   std::string error;
   if (!writeImage(path, format, picture, frame.width, frame.height, error)) {
     report(path + ": " + error);
@@ -62,7 +67,7 @@ int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter) {
       return kExitFailure;
     }
     if (status == FrameReader::Status::Failed) return kExitFailure;
-    return writeOne(options.out, format, frame, filter) ? kExitOk : kExitFailure;
+    return writeOne(options.out, format, frame, filter, nullptr) ? kExitOk : kExitFailure;
   }
 
   Progress progress("writing frames", input.seekable() ? input.size() : 0);
@@ -75,7 +80,8 @@ int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter) {
       report(options.file + ": holds no frames");
       return kExitFailure;
     }
-    if (!writeOne(expandFramePattern(options.out, frame.index), format, frame, filter))
+    if (!writeOne(expandFramePattern(options.out, frame.index), format, frame, filter,
+                  &progress))
       return kExitFailure;
     if (input.seekable()) progress.update(static_cast<uint64_t>(ftello(input.get())));
   }

@@ -4,6 +4,7 @@
 #define RGBTOOL_FRAME_OUTPUT_H
 
 #include <functional>
+#include <string>
 
 #include "rgbtool/commands.h"
 #include "rgbtool/frame_reader.h"
@@ -12,7 +13,8 @@ namespace rgbtool {
 
 // Returns the picture to write for a frame (the frame's own pixels or a
 // buffer it keeps alive until the next call); nullptr reports a failure.
-using FrameFilter = std::function<const unsigned char*(const Frame& frame)>;
+// Whatever it puts in `line` is printed on stdout.
+using FrameFilter = std::function<const unsigned char*(const Frame& frame, std::string& line)>;
 
 int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter);
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -301,9 +302,23 @@ unsigned char scaleSample(unsigned long value, unsigned maxval) {
   return static_cast<unsigned char>((value * kMaxByteSample + maxval / 2) / maxval);
 }
 
+// A binary raster shorter than its header promises is refused before any
+// memory is taken for it.
+bool rasterFits(FILE* in, const PpmHeader& header, std::size_t bytes) {
+  struct stat info;
+  if (!header.binary || fstat(fileno(in), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  const off_t at = ftello(in);
+  const std::size_t sampleBytes = header.maxval > kMaxByteSample ? 2 : 1;
+  return at >= 0 && static_cast<uint64_t>(info.st_size - at) >= uint64_t{bytes} * sampleBytes;
+}
+
 bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string& error) {
   const std::size_t rowBytes = rowBytesOf(header.width);
   const std::size_t bytes = rowBytes * static_cast<std::size_t>(header.height);
+  if (!rasterFits(in, header, bytes)) {
+    error = "PPM: picture data ends early";
+    return false;
+  }
   image.pixels.reset(static_cast<unsigned char*>(std::malloc(bytes)));
   if (!image.pixels) {
     error = "out of memory";

@@ -106,13 +106,15 @@ class Appender {
     return true;
   }
   bool append(const Image& image, int32_t stamp) {
-    int written;
-    {
-      LibraryMessagesToStderr guard;
-      written = writeRGBTimeStream(stream_, image.pixels.get(), image.width, image.height, 1,
-                                   &stamp);
+    if (stream_ == stdout) {
+      // The frames are this run's result on stdout, so the library's
+      // messages cannot be moved out of their way.
+      return writeRGBTimeStream(stream_, image.pixels.get(), image.width, image.height, 1,
+                                &stamp) == 1;
     }
-    return written == 1;
+    LibraryMessagesToStderr guard;
+    return writeRGBTimeStream(stream_, image.pixels.get(), image.width, image.height, 1,
+                              &stamp) == 1;
   }
   bool finish() {
     if (stream_ == stdout) return std::fflush(stdout) == 0;
@@ -123,7 +125,9 @@ class Appender {
   // Undoes the appends; says what is left behind.
   void rollBack(std::size_t framesWritten) {
     if (stream_) std::fflush(stream_);
-    if (regular_ && truncate(out_.c_str(), originalSize_) == 0) {
+    const bool cut = regular_ && (stream_ ? ftruncate(fileno(stream_), originalSize_)
+                                          : truncate(out_.c_str(), originalSize_)) == 0;
+    if (cut) {
       report(out_ + ": nothing appended");
     } else if (framesWritten > 0) {
       report(out_ + ": " + std::to_string(framesWritten) +

@@ -18,7 +18,7 @@ constexpr std::size_t kChannels = 3;
 int runMark(const FrameOutputOptions& options) {
   Pixels display;
   std::size_t capacity = 0;
-  const FrameFilter markFrame = [&](const Frame& frame) -> const unsigned char* {
+  const FrameFilter markFrame = [&](const Frame& frame, std::string& line) -> const unsigned char* {
     const std::size_t bytes = kChannels * static_cast<std::size_t>(frame.width) *
                               static_cast<std::size_t>(frame.height);
     if (bytes > capacity || !display) {
@@ -34,7 +34,9 @@ int runMark(const FrameOutputOptions& options) {
     const std::size_t marked =
         zu_korve::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height,
                                        display.get());
-    if (options.all) std::printf("frame %d: %zu marked pixels\n", frame.index, marked);
+    if (options.all)
+      line = "frame " + std::to_string(frame.index) + ": " + std::to_string(marked) +
+             " marked pixels\n";
     return display.get();
   };
   return writeFrames(options, markFrame);

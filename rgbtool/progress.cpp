@@ -23,10 +23,16 @@ Progress::~Progress() {
   if (drawn_) std::fputs("\r\033[K", stderr);
 }
 
+void Progress::suspend() {
+  if (!drawn_) return;
+  std::fputs("\r\033[K", stderr);
+  drawn_ = false;
+}
+
 void Progress::update(uint64_t done) {
   if (!enabled_) return;
   const auto now = std::chrono::steady_clock::now();
-  if (done < total_ && now - lastDraw_ < kRedrawEvery) return;
+  if (drawn_ && done < total_ && now - lastDraw_ < kRedrawEvery) return;
   draw(done);
 }
 

@@ -17,6 +17,9 @@ class Progress {
   Progress& operator=(const Progress&) = delete;
 
   void update(uint64_t done);
+  // Clears the bar so that a line of results can go to the same terminal;
+  // the next update draws it again.
+  void suspend();
 
  private:
   void draw(uint64_t done);

@@ -1,6 +1,8 @@
 // check: exit status 0 only for clean streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/rgbtool/pictures.h"
 #include "tests/rgbtool/tool_process.h"
 
@@ -101,6 +103,23 @@ TEST(Progress, DrawnOnlyWhenStderrIsATerminal) {
   EXPECT_NE(shown.err.find("writing frames ["), std::string::npos) << shown.err;
   EXPECT_NE(shown.err.find("100%"), std::string::npos) << shown.err;
   EXPECT_EQ(shown.out, "");
+}
+
+TEST(Progress, ResultLinesStayWholeNextToTheBar) {
+  rgbtest::TempDir dir;
+  const int width = 420;
+  const int height = 510;
+  const Bytes frames = rgbtest::patternImage(3, width, height, 2);
+  rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, 3, width, height, {1, 2, 3}));
+  RunOptions options;
+  options.stderrTerminal = true;
+  const Outcome run = runTool({"mark", "--all", dir.file("s.rgb"), dir.file("m%d.ppm")}, options);
+  EXPECT_EQ(run.status, 0);
+  const Outcome plain = runTool({"mark", "--all", dir.file("s.rgb"), dir.file("n%d.ppm")});
+  EXPECT_EQ(plain.err, "");
+  EXPECT_EQ(run.out, plain.out);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3);
+  EXPECT_NE(run.err.find("writing frames ["), std::string::npos) << run.err;
 }
 
 }  // namespace

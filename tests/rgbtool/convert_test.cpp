@@ -212,6 +212,27 @@ TEST(Import, AppendsToAnExistingStream) {
   }());
 }
 
+TEST(Import, ToStandardOutput) {
+  rgbtest::TempDir dir;
+  writePpm(dir.file("a.ppm"), patternPicture(6, 4, 1));
+  writePpm(dir.file("b.ppm"), patternPicture(6, 4, 2));
+  const std::vector<std::string> stamps{"--start-ms", "70", "--interval-ms", "40"};
+  std::vector<std::string> toFile{"import"};
+  toFile.insert(toFile.end(), stamps.begin(), stamps.end());
+  std::vector<std::string> toStdout = toFile;
+  toFile.push_back(dir.file("s.rgb"));
+  toStdout.push_back("-");
+  for (auto* args : {&toFile, &toStdout}) {
+    args->push_back(dir.file("a.ppm"));
+    args->push_back(dir.file("b.ppm"));
+  }
+  ASSERT_EQ(runTool(toFile).status, 0);
+  const Outcome run = runTool(toStdout);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Bytes(run.out.begin(), run.out.end()), rgbtest::readFile(dir.file("s.rgb")));
+}
+
 TEST(Import, DifferentSizesAppendNothing) {
   rgbtest::TempDir dir;
   writePpm(dir.file("a.ppm"), patternPicture(4, 2, 1));
