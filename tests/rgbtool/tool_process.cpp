@@ -79,7 +79,8 @@ Outcome runProgram(const std::vector<std::string>& argv, const RunOptions& optio
   if (pid == 0) {
     redirect(options.stdinFile.empty() ? "/dev/null" : options.stdinFile, STDIN_FILENO,
              O_RDONLY);
-    redirect(outFile, STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+    redirect(options.stdoutFile.empty() ? outFile : options.stdoutFile, STDOUT_FILENO,
+             O_WRONLY | O_CREAT | O_TRUNC);
     execIn(argv);
   }
   Outcome run;
@@ -96,7 +97,7 @@ Outcome runProgram(const std::vector<std::string>& argv, const RunOptions& optio
     close(terminal);
   }
   run.status = waitFor(pid);
-  run.out = slurp(outFile);
+  if (options.stdoutFile.empty()) run.out = slurp(outFile);
   if (!options.stderrTerminal) run.err = slurp(errFile);
   return run;
 }

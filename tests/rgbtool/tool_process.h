@@ -16,6 +16,7 @@ struct Outcome {
 
 struct RunOptions {
   std::string stdinFile;       // empty: /dev/null
+  std::string stdoutFile;      // empty: collected into Outcome::out
   bool stderrTerminal = false;  // stderr on a pseudo-terminal
 };
 

@@ -120,5 +120,20 @@ TEST(Usage, FailuresExitWithOne) {
   EXPECT_EQ(runTool({"import", dir.file("n.rgb"), dir.file("none.png")}).status, 1);
 }
 
+TEST(Usage, FullStandardOutputIsAFailure) {
+  rgbtest::TempDir dir;
+  rgbtest::writeFile(dir.file("s.rgb"),
+                     rgbtest::streamBytes(rgbtest::patternImage(1, 4, 3), 1, 4, 3, {5}));
+  RunOptions options;
+  options.stdoutFile = "/dev/full";
+  const Outcome info = runTool({"info", dir.file("s.rgb")}, options);
+  EXPECT_EQ(info.status, 1);
+  EXPECT_NE(info.err.find("rgbtool: cannot write to standard output"), std::string::npos)
+      << info.err;
+  const Outcome exported = runTool({"export", "--format", "ppm", dir.file("s.rgb"), "-"}, options);
+  EXPECT_EQ(exported.status, 1);
+  EXPECT_NE(exported.err.find("No space left on device"), std::string::npos) << exported.err;
+}
+
 }  // namespace
 }  // namespace rgbtooltest

@@ -133,5 +133,19 @@ TEST(Watch, ProducerThatSendsNothing) {
   EXPECT_EQ(readText(dir.file("out")), "frames: 0, mean rate: n/a, largest gap: n/a\n");
 }
 
+TEST(Watch, ReadsStandardInput) {
+  rgbtest::TempDir dir;
+  const Bytes frames = rgbtest::patternImage(2, 6, 5, 1);
+  rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, 2, 6, 5, {500, 533}));
+  RunOptions options;
+  options.stdinFile = dir.file("s.rgb");
+  const Outcome run = runTool({"watch", "-"}, options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "frame 0: stamp 500 ms, 0 marked pixels\n"
+            "frame 1: stamp 533 ms, interval 33 ms, 0 marked pixels\n"
+            "frames: 2, mean rate: 30.303 fps, largest gap: 33 ms\n");
+}
+
 }  // namespace
 }  // namespace rgbtooltest
