@@ -24,7 +24,7 @@ struct Case {
   std::string verdict;
 };
 
-TEST(Check, VerdictPerKindOfFile) {
+TEST(ToolCheck, VerdictPerKindOfFile) {
   rgbtest::TempDir dir;
   Bytes stray = stream(2);
   stray.insert(stray.end(), 9, 0);
@@ -53,7 +53,7 @@ TEST(Check, VerdictPerKindOfFile) {
   }
 }
 
-TEST(Check, OneBadFileFailsTheRun) {
+TEST(ToolCheck, OneBadFileFailsTheRun) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("a.rgb"), stream(2));
   rgbtest::writeFile(dir.file("b.rgb"), stream(1));
@@ -66,7 +66,7 @@ TEST(Check, OneBadFileFailsTheRun) {
                          dir.file("b.rgb") + ": ok, 1 frame of 5 x 4 RGB\n");
 }
 
-TEST(Check, QuietPrintsNothing) {
+TEST(ToolCheck, QuietPrintsNothing) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("a.rgb"), stream(2));
   rgbtest::writeFile(dir.file("bad.rgb"), Bytes(10, 1));
@@ -78,7 +78,7 @@ TEST(Check, QuietPrintsNothing) {
   EXPECT_EQ(bad.out, "");
 }
 
-TEST(Check, StreamOnStandardInput) {
+TEST(ToolCheck, StreamOnStandardInput) {
   rgbtest::TempDir dir;
   Bytes bytes = stream(3);
   bytes.resize(bytes.size() - 10);
@@ -90,7 +90,7 @@ TEST(Check, StreamOnStandardInput) {
   EXPECT_EQ(run.out, "-: FAILED, 562 stray bytes after the last frame\n");
 }
 
-TEST(Progress, DrawnOnlyWhenStderrIsATerminal) {
+TEST(ToolProgress, DrawnOnlyWhenStderrIsATerminal) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("s.rgb"), stream(4));
   const Outcome quiet = runTool({"export", "--all", dir.file("s.rgb"), dir.file("f%d.ppm")});
@@ -105,7 +105,7 @@ TEST(Progress, DrawnOnlyWhenStderrIsATerminal) {
   EXPECT_EQ(shown.out, "");
 }
 
-TEST(Progress, ResultLinesStayWholeNextToTheBar) {
+TEST(ToolProgress, ResultLinesStayWholeNextToTheBar) {
   rgbtest::TempDir dir;
   const int width = 420;
   const int height = 510;

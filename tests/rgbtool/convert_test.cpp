@@ -56,9 +56,9 @@ Loaded load(const std::string& path) {
   return loaded;
 }
 
-class RoundTrip : public ::testing::TestWithParam<std::pair<int, int>> {};
+class ToolRoundTrip : public ::testing::TestWithParam<std::pair<int, int>> {};
 
-TEST_P(RoundTrip, PpmInPpmOutIsIdentical) {
+TEST_P(ToolRoundTrip, PpmInPpmOutIsIdentical) {
   const auto [width, height] = GetParam();
   rgbtest::TempDir dir;
   const Picture a = patternPicture(width, height, 1);
@@ -73,7 +73,7 @@ TEST_P(RoundTrip, PpmInPpmOutIsIdentical) {
   EXPECT_EQ(rgbtest::readFile(dir.file("out0.ppm")), ppmBytes(a));
 }
 
-TEST_P(RoundTrip, PngInPngOutHasTheSamePixels) {
+TEST_P(ToolRoundTrip, PngInPngOutHasTheSamePixels) {
   const auto [width, height] = GetParam();
   rgbtest::TempDir dir;
   if (requireConvert().empty()) return;
@@ -89,11 +89,11 @@ TEST_P(RoundTrip, PngInPngOutHasTheSamePixels) {
   EXPECT_EQ(back.rgb, a.rgb);
 }
 
-INSTANTIATE_TEST_SUITE_P(OddSizes, RoundTrip,
+INSTANTIATE_TEST_SUITE_P(OddSizes, ToolRoundTrip,
                          ::testing::Values(std::make_pair(1, 1), std::make_pair(37, 23),
                                            std::make_pair(3, 101), std::make_pair(641, 7)));
 
-TEST(Export, StreamRowZeroIsTheBottomRow) {
+TEST(ToolExport, StreamRowZeroIsTheBottomRow) {
   rgbtest::TempDir dir;
   const int width = 5;
   const int height = 4;
@@ -111,7 +111,7 @@ TEST(Export, StreamRowZeroIsTheBottomRow) {
   EXPECT_EQ(out.rgb, pictureOfFrame(frames, 1, width, height).rgb);
 }
 
-TEST(Export, AllFramesWithANumberedName) {
+TEST(ToolExport, AllFramesWithANumberedName) {
   rgbtest::TempDir dir;
   const Bytes frames = rgbtest::patternImage(3, 6, 5, 4);
   rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, 3, 6, 5, {1, 2, 3}));
@@ -125,7 +125,7 @@ TEST(Export, AllFramesWithANumberedName) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("f003.ppm")));
 }
 
-TEST(Export, FromStandardInputToStandardOutput) {
+TEST(ToolExport, FromStandardInputToStandardOutput) {
   rgbtest::TempDir dir;
   const Bytes frames = rgbtest::patternImage(3, 4, 3, 6);
   rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, 3, 4, 3, {1, 2, 3}));
@@ -137,7 +137,7 @@ TEST(Export, FromStandardInputToStandardOutput) {
             pictureOfFrame(frames, 2, 4, 3).rgb);
 }
 
-TEST(Export, MissingFrameFails) {
+TEST(ToolExport, MissingFrameFails) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("s.rgb"),
                      rgbtest::streamBytes(rgbtest::patternImage(2, 4, 3), 2, 4, 3, {1, 2}));
@@ -147,7 +147,7 @@ TEST(Export, MissingFrameFails) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("o.ppm")));
 }
 
-TEST(Export, DamagedFrameFailsWithTheLibraryMessage) {
+TEST(ToolExport, DamagedFrameFailsWithTheLibraryMessage) {
   rgbtest::TempDir dir;
   Bytes bytes = rgbtest::streamBytes(rgbtest::patternImage(2, 4, 3), 2, 4, 3, {1, 2});
   bytes[548 + 2] = 1;  // second frame claims compression
@@ -159,7 +159,7 @@ TEST(Export, DamagedFrameFailsWithTheLibraryMessage) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("o.ppm")));
 }
 
-TEST(Export, UnwritableOutputFails) {
+TEST(ToolExport, UnwritableOutputFails) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("s.rgb"),
                      rgbtest::streamBytes(rgbtest::patternImage(1, 4, 3), 1, 4, 3, {1}));
@@ -168,7 +168,7 @@ TEST(Export, UnwritableOutputFails) {
   EXPECT_TRUE(has(run.err, "cannot create")) << run.err;
 }
 
-TEST(Import, StampsFromStartAndIntervalAcrossTheWrap) {
+TEST(ToolImport, StampsFromStartAndIntervalAcrossTheWrap) {
   rgbtest::TempDir dir;
   for (int n = 0; n < 3; ++n) writePpm(dir.file(std::to_string(n) + ".ppm"), patternPicture(3, 3, 5));
   ASSERT_EQ(runTool({"import", "--start-ms", "9999960", "--interval-ms", "25", dir.file("s.rgb"),
@@ -178,7 +178,7 @@ TEST(Import, StampsFromStartAndIntervalAcrossTheWrap) {
   EXPECT_EQ(load(dir.file("s.rgb")).stamps, (std::vector<int>{9999960, 9999985, 10}));
 }
 
-TEST(Import, StampsFromTheClock) {
+TEST(ToolImport, StampsFromTheClock) {
   rgbtest::TempDir dir;
   writePpm(dir.file("a.ppm"), patternPicture(3, 3, 5));
   const int before = get_time();
@@ -195,7 +195,7 @@ TEST(Import, StampsFromTheClock) {
   }
 }
 
-TEST(Import, AppendsToAnExistingStream) {
+TEST(ToolImport, AppendsToAnExistingStream) {
   rgbtest::TempDir dir;
   const Picture a = patternPicture(4, 2, 1);
   writePpm(dir.file("a.ppm"), a);
@@ -212,7 +212,7 @@ TEST(Import, AppendsToAnExistingStream) {
   }());
 }
 
-TEST(Import, ToStandardOutput) {
+TEST(ToolImport, ToStandardOutput) {
   rgbtest::TempDir dir;
   writePpm(dir.file("a.ppm"), patternPicture(6, 4, 1));
   writePpm(dir.file("b.ppm"), patternPicture(6, 4, 2));
@@ -233,7 +233,7 @@ TEST(Import, ToStandardOutput) {
   EXPECT_EQ(Bytes(run.out.begin(), run.out.end()), rgbtest::readFile(dir.file("s.rgb")));
 }
 
-TEST(Import, DifferentSizesAppendNothing) {
+TEST(ToolImport, DifferentSizesAppendNothing) {
   rgbtest::TempDir dir;
   writePpm(dir.file("a.ppm"), patternPicture(4, 2, 1));
   writePpm(dir.file("b.ppm"), patternPicture(2, 4, 1));
@@ -256,7 +256,7 @@ TEST(Import, DifferentSizesAppendNothing) {
   EXPECT_EQ(rgbtest::readFile(dir.file("t.rgb")), before);
 }
 
-TEST(Import, RefusesToAppendAfterAPartialFrame) {
+TEST(ToolImport, RefusesToAppendAfterAPartialFrame) {
   rgbtest::TempDir dir;
   writePpm(dir.file("a.ppm"), patternPicture(3, 3, 1));
   Bytes bytes = rgbtest::streamBytes(rgbtest::patternImage(1, 3, 3), 1, 3, 3, {1});
@@ -268,7 +268,7 @@ TEST(Import, RefusesToAppendAfterAPartialFrame) {
   EXPECT_EQ(rgbtest::readFile(dir.file("t.rgb")), bytes);
 }
 
-TEST(Import, BrokenPictureMidwayAppendsNothing) {
+TEST(ToolImport, BrokenPictureMidwayAppendsNothing) {
   rgbtest::TempDir dir;
   writePpm(dir.file("a.ppm"), patternPicture(3, 3, 1));
   Bytes broken = ppmBytes(patternPicture(3, 3, 2));
@@ -284,7 +284,7 @@ TEST(Import, BrokenPictureMidwayAppendsNothing) {
   EXPECT_EQ(rgbtest::readFile(dir.file("s.rgb")), existing);
 }
 
-TEST(Import, NotAPicture) {
+TEST(ToolImport, NotAPicture) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("x.png"), Bytes{'h', 'e', 'l', 'l', 'o'});
   const Outcome run = runTool({"import", dir.file("s.rgb"), dir.file("x.png")});
@@ -294,9 +294,9 @@ TEST(Import, NotAPicture) {
 
 // PNG kinds that libpng turns into RGB; ImageMagick makes each and also
 // says what RGB pixels it holds.
-class PngKinds : public ::testing::TestWithParam<std::vector<std::string>> {};
+class ToolPngKinds : public ::testing::TestWithParam<std::vector<std::string>> {};
 
-TEST_P(PngKinds, ImportGivesTheSamePixelsAsImageMagick) {
+TEST_P(ToolPngKinds, ImportGivesTheSamePixelsAsImageMagick) {
   rgbtest::TempDir dir;
   if (requireConvert().empty()) return;
   writePpm(dir.file("a.ppm"), patternPicture(19, 11, 7));
@@ -311,7 +311,7 @@ TEST_P(PngKinds, ImportGivesTheSamePixelsAsImageMagick) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Kinds, PngKinds,
+    Kinds, ToolPngKinds,
     ::testing::Values(std::vector<std::string>{"-colorspace", "Gray"},
                       std::vector<std::string>{"-colors", "16", "-type", "Palette"},
                       std::vector<std::string>{"-depth", "16"},
@@ -319,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                "set", "40%", "+channel"},
                       std::vector<std::string>{"-interlace", "PNG"}));
 
-TEST(Import, PlainAndSixteenBitPpm) {
+TEST(ToolImport, PlainAndSixteenBitPpm) {
   rgbtest::TempDir dir;
   // 2 x 1, plain PPM with a comment and maxval 15, and the same as 16-bit.
   rgbtest::writeFile(dir.file("plain.ppm"),

@@ -16,7 +16,7 @@ void requireProgram(const std::string& name, const std::string& package) {
       << " (scripts/install-deps does)";
 }
 
-TEST(CrossCheck, ExportEqualsNetpbmSgitopnm) {
+TEST(ToolCrossCheck, ExportEqualsNetpbmSgitopnm) {
   requireProgram("sgitopnm", "netpbm");
   rgbtest::TempDir dir;
   for (const auto& [width, height] : {std::make_pair(37, 23), std::make_pair(1, 9),
@@ -35,9 +35,9 @@ TEST(CrossCheck, ExportEqualsNetpbmSgitopnm) {
   }
 }
 
-class ImageMagickSgi : public ::testing::TestWithParam<bool> {};
+class ToolImageMagickSgi : public ::testing::TestWithParam<bool> {};
 
-TEST_P(ImageMagickSgi, InfoCheckAndExportReadItWithTheSamePixels) {
+TEST_P(ToolImageMagickSgi, InfoCheckAndExportReadItWithTheSamePixels) {
   requireProgram("convert", "imagemagick");
   const bool withAlpha = GetParam();
   rgbtest::TempDir dir;
@@ -72,7 +72,7 @@ TEST_P(ImageMagickSgi, InfoCheckAndExportReadItWithTheSamePixels) {
   EXPECT_EQ(readPpm(dir.file("ours.ppm")).rgb, readPpm(dir.file("in.ppm")).rgb);
 }
 
-INSTANTIATE_TEST_SUITE_P(RgbAndRgba, ImageMagickSgi, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(RgbAndRgba, ToolImageMagickSgi, ::testing::Values(false, true));
 
 }  // namespace
 }  // namespace rgbtooltest

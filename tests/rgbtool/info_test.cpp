@@ -23,7 +23,7 @@ bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-TEST(Info, ReportsFiguresOfACleanStream) {
+TEST(ToolInfo, ReportsFiguresOfACleanStream) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("s.rgb");
   rgbtest::writeFile(file, stream(7, 5, {1000, 1040, 1080, 1130}));
@@ -42,7 +42,7 @@ TEST(Info, ReportsFiguresOfACleanStream) {
                      "  frame rate:   23.077 fps\n");
 }
 
-TEST(Info, CountsIntervalsAcrossTheClockWrap) {
+TEST(ToolInfo, CountsIntervalsAcrossTheClockWrap) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("wrap.rgb");
   rgbtest::writeFile(file, stream(3, 2, {9999950, 9999990, 30, 75}));
@@ -58,7 +58,7 @@ TEST(Info, CountsIntervalsAcrossTheClockWrap) {
       << run.out;
 }
 
-TEST(Info, MedianOfAnEvenNumberOfIntervals) {
+TEST(ToolInfo, MedianOfAnEvenNumberOfIntervals) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("s.rgb");
   rgbtest::writeFile(file, stream(2, 2, {0, 40, 81}));
@@ -66,7 +66,7 @@ TEST(Info, MedianOfAnEvenNumberOfIntervals) {
   EXPECT_TRUE(has(run.out, "  intervals:    min 40 / median 40.5 / max 41 ms\n")) << run.out;
 }
 
-TEST(Info, OneFrameHasNoIntervals) {
+TEST(ToolInfo, OneFrameHasNoIntervals) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("one.rgb");
   rgbtest::writeFile(file, stream(2, 2, {77}));
@@ -77,7 +77,7 @@ TEST(Info, OneFrameHasNoIntervals) {
   EXPECT_FALSE(has(run.out, "frame rate")) << run.out;
 }
 
-TEST(Info, ReportsRgbaAndStrayBytes) {
+TEST(ToolInfo, ReportsRgbaAndStrayBytes) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("rgba.rgb");
   Bytes bytes = stream(4, 3, {10, 20}, 4);
@@ -91,7 +91,7 @@ TEST(Info, ReportsRgbaAndStrayBytes) {
   EXPECT_TRUE(has(run.out, "  stray bytes:  100\n")) << run.out;
 }
 
-TEST(Info, DamagedHeaderReportsTheLibraryMessageAndWhatWasRead) {
+TEST(ToolInfo, DamagedHeaderReportsTheLibraryMessageAndWhatWasRead) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("bad.rgb");
   Bytes bytes = stream(4, 3, {10, 20, 30});
@@ -109,7 +109,7 @@ TEST(Info, DamagedHeaderReportsTheLibraryMessageAndWhatWasRead) {
   EXPECT_TRUE(has(run.err, "rgbtool: " + file + ": frame 2: invalid header\n")) << run.err;
 }
 
-TEST(Info, FrameOfAnotherSizeIsDamage) {
+TEST(ToolInfo, FrameOfAnotherSizeIsDamage) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("mixed.rgb");
   Bytes bytes = stream(4, 3, {10});
@@ -122,7 +122,7 @@ TEST(Info, FrameOfAnotherSizeIsDamage) {
       << run.out;
 }
 
-TEST(Info, EmptyFileAndShortFile) {
+TEST(ToolInfo, EmptyFileAndShortFile) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("empty.rgb"), {});
   const Outcome empty = runTool({"info", dir.file("empty.rgb")});
@@ -140,7 +140,7 @@ TEST(Info, EmptyFileAndShortFile) {
   EXPECT_TRUE(has(run.out, "  stray bytes:  530\n")) << run.out;
 }
 
-TEST(Info, ReadsStandardInputToo) {
+TEST(ToolInfo, ReadsStandardInputToo) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("s.rgb");
   Bytes bytes = stream(5, 5, {100, 140, 180});
@@ -155,7 +155,7 @@ TEST(Info, ReadsStandardInputToo) {
   EXPECT_TRUE(has(piped.out, "  stray bytes:  30\n")) << piped.out;
 }
 
-TEST(Info, JsonCarriesTheSameFigures) {
+TEST(ToolInfo, JsonCarriesTheSameFigures) {
   rgbtest::TempDir dir;
   const std::string file = dir.file("s\"q.rgb");
   rgbtest::writeFile(file, stream(7, 5, {9999990, 30}));
@@ -177,7 +177,7 @@ TEST(Info, JsonCarriesTheSameFigures) {
                      "    ]\n  }\n]\n");
 }
 
-TEST(Info, SeveralFilesOneFailing) {
+TEST(ToolInfo, SeveralFilesOneFailing) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("a.rgb"), stream(2, 2, {1, 2}));
   const Outcome run = runTool({"info", "--json", dir.file("a.rgb"), dir.file("missing.rgb")});
@@ -191,7 +191,7 @@ TEST(Info, SeveralFilesOneFailing) {
 // Sixteen frames of 65535 x 65535 RGBA in a sparse file of 275 GB: reading
 // the pixels would take minutes, so this only passes when info and check
 // read the headers alone.
-TEST(Info, ReadsOnlyHeaders) {
+TEST(ToolInfo, ReadsOnlyHeaders) {
   constexpr int kFrames = 16;
   constexpr int kSecondsAllowed = 10;
   rgbtest::TempDir dir;

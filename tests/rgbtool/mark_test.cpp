@@ -42,7 +42,7 @@ Marked markFrame(const Bytes& frames, int index, int width, int height) {
   return marked;
 }
 
-TEST(Mark, OutputEqualsTheViewersDisplayImage) {
+TEST(ToolMark, OutputEqualsTheViewersDisplayImage) {
   rgbtest::TempDir dir;
   const int width = 640;
   const int height = 520;
@@ -59,7 +59,7 @@ TEST(Mark, OutputEqualsTheViewersDisplayImage) {
   }
 }
 
-TEST(Mark, PngOutputOfASmallPicture) {
+TEST(ToolMark, PngOutputOfASmallPicture) {
   rgbtest::TempDir dir;
   const int width = 350;  // the right edge falls outside
   const int height = 480;
@@ -72,7 +72,7 @@ TEST(Mark, PngOutputOfASmallPicture) {
   EXPECT_EQ(frameOfPicture(readPpm(dir.file("m.ppm"))), markFrame(frames, 0, width, height).display);
 }
 
-TEST(Mark, AllFramesPrintTheirCounts) {
+TEST(ToolMark, AllFramesPrintTheirCounts) {
   rgbtest::TempDir dir;
   const int width = 420;
   const int height = 510;
@@ -92,7 +92,7 @@ TEST(Mark, AllFramesPrintTheirCounts) {
   EXPECT_EQ(run.out, expected);
 }
 
-TEST(Mark, SmallPictureIsUnchanged) {
+TEST(ToolMark, SmallPictureIsUnchanged) {
   rgbtest::TempDir dir;
   const Bytes frames = rgbtest::patternImage(1, 30, 20, 3);
   rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, 1, 30, 20, {1}));

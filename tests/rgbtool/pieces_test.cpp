@@ -7,7 +7,7 @@
 namespace rgbtool {
 namespace {
 
-TEST(Intervals, AcrossTheWrapAndBackwards) {
+TEST(ToolIntervals, AcrossTheWrapAndBackwards) {
   EXPECT_EQ(stampInterval(1000, 1040), 40);
   EXPECT_EQ(stampInterval(9999990, 30), 40);
   EXPECT_EQ(stampInterval(30, 9999990), -40);
@@ -18,7 +18,7 @@ TEST(Intervals, AcrossTheWrapAndBackwards) {
   EXPECT_EQ(stampInterval(-2147483647 - 1, 2147483647), stampInterval(0, 4294967295LL % 10000000));
 }
 
-TEST(Intervals, Statistics) {
+TEST(ToolIntervals, Statistics) {
   const IntervalStats none = intervalStats({7});
   EXPECT_FALSE(none.any);
   EXPECT_FALSE(none.haveRate);
@@ -30,7 +30,7 @@ TEST(Intervals, Statistics) {
   EXPECT_FALSE(stats.haveRate);  // they add up to -10 ms
 }
 
-TEST(Intervals, Tracker) {
+TEST(ToolIntervals, Tracker) {
   IntervalTracker tracker;
   int64_t interval = 0;
   EXPECT_FALSE(tracker.add(9999980, interval));
@@ -44,14 +44,14 @@ TEST(Intervals, Tracker) {
   EXPECT_DOUBLE_EQ(tracker.rate(), 40.0);
 }
 
-TEST(Intervals, Formatting) {
+TEST(ToolIntervals, Formatting) {
   EXPECT_EQ(formatMs(40), "40");
   EXPECT_EQ(formatMs(40.5), "40.5");
   EXPECT_EQ(formatMs(-3), "-3");
   EXPECT_EQ(formatRate(23.0769), "23.077");
 }
 
-TEST(OutputName, Patterns) {
+TEST(ToolOutputName, Patterns) {
   std::string error;
   EXPECT_TRUE(validFramePattern("f%d.png", error));
   EXPECT_TRUE(validFramePattern("100%%/f%04d.png", error));

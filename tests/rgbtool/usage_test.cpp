@@ -12,14 +12,14 @@ namespace {
 
 constexpr int kUsage = 2;
 
-TEST(Usage, VersionGoesToStdout) {
+TEST(ToolUsage, VersionGoesToStdout) {
   const Outcome run = runTool({"--version"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "rgbtool 1.0.0\n");
   EXPECT_EQ(run.err, "");
 }
 
-TEST(Usage, TopLevelHelpListsEveryCommand) {
+TEST(ToolUsage, TopLevelHelpListsEveryCommand) {
   const Outcome run = runTool({"--help"});
   EXPECT_EQ(run.status, 0);
   for (const char* command : {"info", "export", "import", "mark", "watch", "check"})
@@ -27,7 +27,7 @@ TEST(Usage, TopLevelHelpListsEveryCommand) {
   EXPECT_EQ(run.err, "");
 }
 
-TEST(Usage, EveryCommandHasHelp) {
+TEST(ToolUsage, EveryCommandHasHelp) {
   for (const std::string command : {"info", "export", "import", "mark", "watch", "check"}) {
     const Outcome run = runTool({command, "--help"});
     EXPECT_EQ(run.status, 0) << command;
@@ -45,9 +45,9 @@ void PrintTo(const UsageCase& c, std::ostream* os) {
   for (const std::string& a : c.args) *os << ' ' << a;
 }
 
-class UsageErrors : public ::testing::TestWithParam<UsageCase> {};
+class ToolUsageErrors : public ::testing::TestWithParam<UsageCase> {};
 
-TEST_P(UsageErrors, ExitWithTwoAndSayWhyOnStderr) {
+TEST_P(ToolUsageErrors, ExitWithTwoAndSayWhyOnStderr) {
   rgbtest::TempDir dir;
   // Real inputs, so that only the command line can be at fault.
   rgbtest::writeFile(dir.file("s.rgb"),
@@ -67,7 +67,7 @@ TEST_P(UsageErrors, ExitWithTwoAndSayWhyOnStderr) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    CommandLines, UsageErrors,
+    CommandLines, ToolUsageErrors,
     ::testing::Values(
         UsageCase{{}}, UsageCase{{"frobnicate"}}, UsageCase{{"--bogus"}},
         UsageCase{{"info"}}, UsageCase{{"info", "--bogus", "DIR/s.rgb"}},
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"watch"}}, UsageCase{{"watch", "DIR/s.rgb", "DIR/s.rgb"}},
         UsageCase{{"check"}}, UsageCase{{"check", "--bogus", "DIR/s.rgb"}}));
 
-TEST(Usage, UsageErrorsWriteNothing) {
+TEST(ToolUsage, UsageErrorsWriteNothing) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("s.rgb"),
                      rgbtest::streamBytes(rgbtest::patternImage(1, 4, 3), 1, 4, 3, {5}));
@@ -107,7 +107,7 @@ TEST(Usage, UsageErrorsWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("o.png")));
 }
 
-TEST(Usage, FailuresExitWithOne) {
+TEST(ToolUsage, FailuresExitWithOne) {
   rgbtest::TempDir dir;
   const Outcome missing = runTool({"info", dir.file("none.rgb")});
   EXPECT_EQ(missing.status, 1);
@@ -120,7 +120,7 @@ TEST(Usage, FailuresExitWithOne) {
   EXPECT_EQ(runTool({"import", dir.file("n.rgb"), dir.file("none.png")}).status, 1);
 }
 
-TEST(Usage, FullStandardOutputIsAFailure) {
+TEST(ToolUsage, FullStandardOutputIsAFailure) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("s.rgb"),
                      rgbtest::streamBytes(rgbtest::patternImage(1, 4, 3), 1, 4, 3, {5}));

@@ -65,7 +65,7 @@ std::string readText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-TEST(Watch, LinePerFrameThenSummaryUntilTheProducerCloses) {
+TEST(ToolWatch, LinePerFrameThenSummaryUntilTheProducerCloses) {
   rgbtest::TempDir dir;
   const std::string pipe = dir.file("live");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << "cannot make a named pipe";
@@ -87,7 +87,7 @@ TEST(Watch, LinePerFrameThenSummaryUntilTheProducerCloses) {
   EXPECT_EQ(readText(dir.file("err")), "");
 }
 
-TEST(Watch, PartialFrameAtTheEndFails) {
+TEST(ToolWatch, PartialFrameAtTheEndFails) {
   rgbtest::TempDir dir;
   const std::string pipe = dir.file("live");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << "cannot make a named pipe";
@@ -105,7 +105,7 @@ TEST(Watch, PartialFrameAtTheEndFails) {
   EXPECT_NE(err.find("rgbtool: " + pipe + ": frame 2 cannot be read\n"), std::string::npos) << err;
 }
 
-TEST(Watch, ImportFeedsWatchThroughAPipe) {
+TEST(ToolWatch, ImportFeedsWatchThroughAPipe) {
   rgbtest::TempDir dir;
   const std::string pipe = dir.file("live");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << "cannot make a named pipe";
@@ -122,7 +122,7 @@ TEST(Watch, ImportFeedsWatchThroughAPipe) {
             "frames: 3, mean rate: 50.000 fps, largest gap: 20 ms\n");
 }
 
-TEST(Watch, ProducerThatSendsNothing) {
+TEST(ToolWatch, ProducerThatSendsNothing) {
   rgbtest::TempDir dir;
   const std::string pipe = dir.file("live");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << "cannot make a named pipe";
@@ -133,7 +133,7 @@ TEST(Watch, ProducerThatSendsNothing) {
   EXPECT_EQ(readText(dir.file("out")), "frames: 0, mean rate: n/a, largest gap: n/a\n");
 }
 
-TEST(Watch, ReadsStandardInput) {
+TEST(ToolWatch, ReadsStandardInput) {
   rgbtest::TempDir dir;
   const Bytes frames = rgbtest::patternImage(2, 6, 5, 1);
   rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, 2, 6, 5, {500, 533}));
