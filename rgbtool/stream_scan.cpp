@@ -73,10 +73,9 @@ class Scanner {
   void run() {
     if (!readFirstHeader()) return;
     const uint64_t frameBytes = out_.geometry.frameBytes();
-    if (!finishFrame(first_.stamp, kHeaderBytes)) return;
+    if (!takeFirstFrame()) return;
     for (std::size_t frame = 1;; ++frame) {
       unsigned char bytes[kHeaderBytes];
-      uint64_t got = 0;
       if (seekable_) {
         const uint64_t remaining = size_ - position_;
         if (remaining == 0) return;
@@ -89,7 +88,7 @@ class Scanner {
           return;
         }
       }
-      got = std::fread(bytes, 1, kHeaderBytes, stream_);
+      const std::size_t got = std::fread(bytes, 1, kHeaderBytes, stream_);
       if (got < kHeaderBytes) {
         if (std::ferror(stream_)) {
           out_.damage = "read error";
@@ -132,6 +131,8 @@ class Scanner {
                                        std::to_string(size_) + " bytes)";
       } else if (std::ferror(stream_)) {
         out_.damage = "read error";
+      } else if (std::feof(stream_)) {
+        out_.damage = "ends inside the first frame header";
       } else {
         out_.damage = "frame 0: invalid header";
       }
@@ -143,8 +144,8 @@ class Scanner {
     return true;
   }
 
-  // Accounts for the pixel data of the first frame.
-  bool finishFrame(int32_t stamp, uint64_t headerRead) {
+  // Counts the first frame once its pixel data is all there.
+  bool takeFirstFrame() {
     const uint64_t frameBytes = out_.geometry.frameBytes();
     if (seekable_) {
       if (size_ < frameBytes) {
@@ -154,12 +155,12 @@ class Scanner {
     } else {
       const uint64_t pixels = skipBytes(stream_, out_.geometry.pixelBytes());
       if (pixels < out_.geometry.pixelBytes()) {
-        out_.strayBytes = headerRead + pixels;
+        out_.strayBytes = kHeaderBytes + pixels;
         if (std::ferror(stream_)) out_.damage = "read error";
         return false;
       }
     }
-    out_.stamps.push_back(stamp);
+    out_.stamps.push_back(first_.stamp);
     position_ = frameBytes;
     return true;
   }
