@@ -208,4 +208,22 @@ TEST_F(DamagedFiles, FifoWaitsForItsWriterThenFailsOnWhatItSends) {
   EXPECT_EQ(x->windowsCreatedSinceLastCall(), 0);
 }
 
+TEST_F(DamagedFiles, FifoWithWholeFramesCannotBeRewoundAfterCounting) {
+  // The frame file is counted, then read from its start: a named pipe
+  // cannot go back, so even a sound stream through one is refused.
+  const std::string fifo = dir.file("frames.fifo");
+  hardening::makeFifo(fifo);
+  xtest::Child viewer({ZU_KORVE_PATH, "-0", fifo}, server->display());
+  const Bytes bytes = frames(2, 4, 2);
+  const int writer = hardening::openFifoWriter(fifo);
+  hardening::writeAll(writer, bytes.data(), bytes.size());
+  close(writer);
+  const xtest::Exit exit = viewer.wait(xtest::Millis(20000));
+  EXPECT_TRUE(exit.exited);
+  EXPECT_EQ(exit.status, kFailure);
+  EXPECT_EQ(exit.err, "ERROR: cannot rewind the RGB image stream after counting its frames.\n");
+  EXPECT_EQ(exit.out, "");
+  EXPECT_EQ(x->windowsCreatedSinceLastCall(), 0);
+}
+
 }  // namespace
