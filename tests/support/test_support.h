@@ -49,8 +49,6 @@ struct HeaderFields {
   int32_t timestamp = 0;
 };
 Bytes headerBytes(const HeaderFields& fields);
-// Older name, kept while callers move over.
-using HeaderSpec = HeaderFields;
 
 // Interleaved RGB frames with a deterministic, position-dependent pattern
 // (differs per frame, channel, row and column).

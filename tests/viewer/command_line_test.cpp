@@ -134,7 +134,7 @@ TEST_F(CommandLine, MissingFileFailsWithTheReadersMessage) {
 }
 
 TEST_F(CommandLine, DamagedFileFailsWithTheReadersMessage) {
-  rgbtest::HeaderSpec header;
+  rgbtest::HeaderFields header;
   header.magic = 475;
   header.xsize = 4;
   header.ysize = 2;
@@ -157,7 +157,7 @@ TEST_F(CommandLine, NameLongerThan255CharactersIsRefusedBeforeAnyWindow) {
 }
 
 TEST_F(CommandLine, PictureWithoutColumnsIsRefused) {
-  rgbtest::HeaderSpec header;
+  rgbtest::HeaderFields header;
   header.xsize = 0;
   header.ysize = 5;
   rgbtest::writeFile(dir.file("empty.rgb"), rgbtest::headerBytes(header));
@@ -168,7 +168,7 @@ TEST_F(CommandLine, PictureWithoutColumnsIsRefused) {
 }
 
 TEST_F(CommandLine, PictureWithoutRowsIsRefused) {
-  rgbtest::HeaderSpec header;
+  rgbtest::HeaderFields header;
   header.xsize = 7;
   header.ysize = 0;
   Bytes bytes = rgbtest::headerBytes(header);
