@@ -66,7 +66,12 @@ int diff_time(int a, int b);
  * images and times point to the caller's pointer variables: a null pointer
  * asks the reader to allocate (caller frees), a non-null one is filled in
  * place (caller guarantees frames * width * height * 3 bytes, or frames
- * entries). width and height receive the frames' size. */
+ * entries). width and height receive the frames' size.
+ *
+ * A pipe consumer passes the buffers of its first call back on later calls;
+ * the reader cannot know their size, so a consumer whose producer may change
+ * the picture size compares width and height after each call and passes
+ * null pointers (after freeing) before reading a larger frame. */
 
 int readRGBTimeStream(FILE* stream, unsigned char** images, int* width,
                       int* height, int frames, int** times);
