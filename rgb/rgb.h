@@ -68,10 +68,11 @@ int diff_time(int a, int b);
  * place (caller guarantees frames * width * height * 3 bytes, or frames
  * entries). width and height receive the frames' size.
  *
- * A pipe consumer passes the buffers of its first call back on later calls;
- * the reader cannot know their size, so a consumer whose producer may change
- * the picture size compares width and height after each call and passes
- * null pointers (after freeing) before reading a larger frame. */
+ * A pipe consumer passes the buffers of its first call back on later calls.
+ * The reader cannot know their size and fills them with a frame of the size
+ * its header declares: where a producer may change the picture size, give
+ * the reader buffers for the largest frame it may send, or free and pass
+ * null pointers on every call. */
 
 int readRGBTimeStream(FILE* stream, unsigned char** images, int* width,
                       int* height, int frames, int** times);
