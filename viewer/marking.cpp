@@ -20,23 +20,14 @@ bool isBright(const unsigned char* pixel) {
          pixel[2] > kBrightThreshold;
 }
 
-// Sets one channel mask (bit 0 red, 1 green, 2 blue) to full on a run of
-// pixels, skipping whatever lies outside the picture.
-void drawHorizontal(unsigned char* display, int width, int height, int row,
-                    int firstColumn, int endColumn, unsigned channels) {
-  if (row >= height) return;
-  for (int j = firstColumn; j < std::min(endColumn, width); ++j) {
-    unsigned char* pixel = pixelAt(display, width, row, j);
-    for (std::size_t c = 0; c < kChannels; ++c)
-      if (channels & (1u << c)) pixel[c] = kFull;
-  }
-}
-
-void drawVertical(unsigned char* display, int width, int height, int column,
-                  int firstRow, int endRow, unsigned channels) {
-  if (column >= width) return;
-  for (int i = firstRow; i < std::min(endRow, height); ++i) {
-    unsigned char* pixel = pixelAt(display, width, i, column);
+// Sets the channels in the mask (bit 0 red, 1 green, 2 blue) to full on a
+// straight run of pixels from (row, column), skipping what lies outside the
+// picture.
+void drawEdge(unsigned char* display, int width, int height, int row, int column,
+              int rowStep, int columnStep, int length, unsigned channels) {
+  for (int n = 0; n < length; ++n, row += rowStep, column += columnStep) {
+    if (row >= height || column >= width) continue;
+    unsigned char* pixel = pixelAt(display, width, row, column);
     for (std::size_t c = 0; c < kChannels; ++c)
       if (channels & (1u << c)) pixel[c] = kFull;
   }
@@ -72,14 +63,13 @@ std::size_t markRegionOfInterest(const unsigned char* frame, int width,
   }
 
   // Pass 2: the edges, in this order, so that shared corners combine.
-  drawVertical(display, width, height, kRoiLeftColumn, kRoiBottomRow,
-               kRoiTopRow, kBlue);
-  drawVertical(display, width, height, kRoiRightColumn, kRoiBottomRow,
-               kRoiTopRow, kGreen);
-  drawHorizontal(display, width, height, kRoiBottomRow, kRoiLeftColumn,
-                 kRoiRightColumn, kRed);
-  drawHorizontal(display, width, height, kRoiTopRow, kRoiLeftColumn,
-                 kRoiRightColumn, kRed | kGreen);
+  const int edgeRows = kRoiTopRow - kRoiBottomRow;
+  const int edgeColumns = kRoiRightColumn - kRoiLeftColumn;
+  drawEdge(display, width, height, kRoiBottomRow, kRoiLeftColumn, 1, 0, edgeRows, kBlue);
+  drawEdge(display, width, height, kRoiBottomRow, kRoiRightColumn, 1, 0, edgeRows, kGreen);
+  drawEdge(display, width, height, kRoiBottomRow, kRoiLeftColumn, 0, 1, edgeColumns, kRed);
+  drawEdge(display, width, height, kRoiTopRow, kRoiLeftColumn, 0, 1, edgeColumns,
+           kRed | kGreen);
   return marked;
 }
 

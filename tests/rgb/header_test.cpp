@@ -12,21 +12,10 @@
 
 using rgbtest::Bytes;
 using rgbtest::HeaderFields;
+using rgbtest::Stream;
+using rgbtest::streamOver;
 
 namespace {
-
-struct Closer {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-using Stream = std::unique_ptr<FILE, Closer>;
-
-// A read-only stream over a copy of the bytes (fmemopen cannot open size 0).
-Stream streamOver(const Bytes& bytes) {
-  FILE* f = std::tmpfile();
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::rewind(f);
-  return Stream(f);
-}
 
 struct HeaderRead {
   int result;

@@ -13,13 +13,9 @@
 #include "tests/support/test_support.h"
 
 using rgbtest::Bytes;
+using rgbtest::Stream;
 
 namespace {
-
-struct Closer {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-using Stream = std::unique_ptr<FILE, Closer>;
 
 Stream openFile(const std::string& path) { return Stream(std::fopen(path.c_str(), "rb")); }
 
@@ -233,9 +229,7 @@ TEST_F(ReaderTest, RejectsALaterFrameOfAnotherSize) {
   const Bytes tall = rgbtest::patternImage(1, 4, 3, 9);
   Bytes stream = frames(image, 1, 4, 2, {1});
   rgbtest::append(stream, rgbtest::frameBytes(tall, 0, 4, 3, 2));
-  Stream file(std::tmpfile());
-  std::fwrite(stream.data(), 1, stream.size(), file.get());
-  std::rewind(file.get());
+  Stream file = rgbtest::streamOver(stream);
 
   std::vector<unsigned char> own(48, 0);
   unsigned char* images = own.data();
@@ -258,9 +252,7 @@ TEST_F(ReaderTest, RejectsALaterFrameOfAnotherSize) {
 TEST_F(ReaderTest, RejectsALaterFrameWithAnAlphaPlane) {
   Bytes stream = frames(image, 1, 4, 2, {1});
   rgbtest::append(stream, rgbtest::frameBytes(image, 1, 4, 2, 2, 4));
-  Stream file(std::tmpfile());
-  std::fwrite(stream.data(), 1, stream.size(), file.get());
-  std::rewind(file.get());
+  Stream file = rgbtest::streamOver(stream);
   unsigned char* images = nullptr;
   int* times = nullptr;
   int width = 0;
@@ -313,9 +305,7 @@ TEST_F(ReaderTest, AHugeDeclaredSizeWithLittleDataEndsInEof) {
   fields.ysize = 4000;
   Bytes stream = rgbtest::headerBytes(fields);
   stream.resize(stream.size() + 1000, 9);
-  Stream file(std::tmpfile());
-  std::fwrite(stream.data(), 1, stream.size(), file.get());
-  std::rewind(file.get());
+  Stream file = rgbtest::streamOver(stream);
   unsigned char* images = nullptr;
   int* times = nullptr;
   int width = 0;

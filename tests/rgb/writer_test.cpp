@@ -14,46 +14,9 @@
 
 using rgbtest::Bytes;
 
-namespace {
-
-struct Closer {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-using Stream = std::unique_ptr<FILE, Closer>;
-
-Bytes contents(FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  Bytes bytes;
-  for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<unsigned char>(c));
-  return bytes;
-}
-
-struct Loaded {
-  int frames = 0;
-  int width = 0;
-  int height = 0;
-  Bytes pixels;
-  std::vector<int> stamps;
-};
-
-Loaded load(const std::string& path) {
-  Loaded l;
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  l.frames = readRGBTimeFile(path.c_str(), &images, &l.width, &l.height, &times);
-  if (l.frames > 0) {
-    l.pixels.assign(images, images + static_cast<std::size_t>(l.frames) *
-                                         static_cast<std::size_t>(l.width) *
-                                         static_cast<std::size_t>(l.height) * 3);
-    l.stamps.assign(times, times + l.frames);
-  }
-  std::free(images);
-  std::free(times);
-  return l;
-}
-
-}  // namespace
+using rgbtest::contents;
+using rgbtest::Loaded;
+using rgbtest::Stream;
 
 TEST(WritesFrames, TheTwoByOneFrameHasExactlyTheseBytes) {
   const Bytes pixels{1, 2, 3, 4, 5, 6};
@@ -79,7 +42,7 @@ TEST(WritesFrames, RoundTripsPixelsAndStampsThroughAFile) {
   const Bytes image = rgbtest::patternImage(3, 7, 5, 1);
   const std::vector<int> stamps{5, 7, 9999999};
   EXPECT_EQ(writeRGBTimeFile(path.c_str(), image.data(), 7, 5, 3, stamps.data()), 3);
-  const Loaded l = load(path);
+  const Loaded l = rgbtest::loadFile(path);
   EXPECT_EQ(l.frames, 3);
   EXPECT_EQ(l.width, 7);
   EXPECT_EQ(l.height, 5);
@@ -95,7 +58,7 @@ TEST(WritesFrames, FileWritersAppendSoCallsGrowOneStream) {
   EXPECT_EQ(writeRGBFile(path.c_str(), image.data() + 18, 3, 2, 1), 1);
   Stream in(std::fopen(path.c_str(), "rb"));
   EXPECT_EQ(getRGBNoOfFrames(in.get()), 2);
-  const Loaded l = load(path);
+  const Loaded l = rgbtest::loadFile(path);
   EXPECT_EQ(l.pixels, image);
   EXPECT_GE(l.stamps[1], l.stamps[0] - 1000);  // clock stamps, taken in order
 }
@@ -180,7 +143,7 @@ TEST(WritesFrames, PicturesWithoutPixelsRoundTrip) {
       [&] { EXPECT_EQ(writeRGBTimeFile(path.c_str(), &none, 0, 9, 2, stamps.data()), 2); });
   EXPECT_EQ(output.err + output.out, "");
   EXPECT_EQ(rgbtest::readFile(path).size(), 1024u);
-  const Loaded l = load(path);
+  const Loaded l = rgbtest::loadFile(path);
   EXPECT_EQ(l.frames, 2);
   EXPECT_EQ(l.width, 0);
   EXPECT_EQ(l.height, 9);

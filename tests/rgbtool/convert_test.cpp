@@ -31,30 +31,9 @@ Picture decodeWithImageMagick(const std::string& path, const std::string& scratc
   return readPpm(scratch);
 }
 
-// Reads a whole stream back through the library.
-struct Loaded {
-  int frames = 0;
-  int width = 0;
-  int height = 0;
-  Bytes pixels;
-  std::vector<int> stamps;
-};
+using rgbtest::Loaded;
 
-Loaded load(const std::string& path) {
-  Loaded loaded;
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  loaded.frames = readRGBTimeFile(path.c_str(), &images, &loaded.width, &loaded.height, &times);
-  if (loaded.frames > 0) {
-    loaded.pixels.assign(images, images + static_cast<std::size_t>(loaded.frames) * 3u *
-                                              static_cast<std::size_t>(loaded.width) *
-                                              static_cast<std::size_t>(loaded.height));
-    loaded.stamps.assign(times, times + loaded.frames);
-  }
-  std::free(images);
-  std::free(times);
-  return loaded;
-}
+Loaded load(const std::string& path) { return rgbtest::loadFile(path); }
 
 class ToolRoundTrip : public ::testing::TestWithParam<std::pair<int, int>> {};
 

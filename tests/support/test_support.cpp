@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include "rgb/rgb.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -145,6 +147,38 @@ Bytes readFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) throw std::runtime_error("cannot read " + path);
   return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+Stream streamOver(const Bytes& bytes) {
+  Stream stream(std::tmpfile());
+  if (!stream) throw std::runtime_error("tmpfile failed");
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
+  std::rewind(stream.get());
+  return stream;
+}
+
+Bytes contents(FILE* stream) {
+  std::fflush(stream);
+  std::rewind(stream);
+  Bytes bytes;
+  for (int c; (c = std::fgetc(stream)) != EOF;) bytes.push_back(static_cast<unsigned char>(c));
+  return bytes;
+}
+
+Loaded loadFile(const std::string& path) {
+  Loaded loaded;
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  loaded.frames = readRGBTimeFile(path.c_str(), &images, &loaded.width, &loaded.height, &times);
+  if (loaded.frames > 0) {
+    loaded.pixels.assign(images, images + static_cast<size_t>(loaded.frames) * 3u *
+                                              static_cast<size_t>(loaded.width) *
+                                              static_cast<size_t>(loaded.height));
+    loaded.stamps.assign(times, times + loaded.frames);
+  }
+  std::free(images);
+  std::free(times);
+  return loaded;
 }
 
 void append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }

@@ -4,7 +4,9 @@
 #define RGB_TESTS_SUPPORT_H
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,26 @@ Bytes streamBytes(const Bytes& interleaved, int frames, int width, int height,
                   const std::vector<int32_t>& stamps, uint16_t zsize = 3);
 
 void writeFile(const std::string& path, const Bytes& bytes);
+// A stdio stream closed when it goes out of scope.
+struct StreamCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using Stream = std::unique_ptr<FILE, StreamCloser>;
+// A seekable stream (an unlinked temporary file) holding the bytes, at 0.
+Stream streamOver(const Bytes& bytes);
+// Everything a stream holds, after flushing it.
+Bytes contents(FILE* stream);
+
+// A whole frame file read back through the library's readRGBTimeFile.
+struct Loaded {
+  int frames = 0;
+  int width = 0;
+  int height = 0;
+  Bytes pixels;
+  std::vector<int> stamps;
+};
+Loaded loadFile(const std::string& path);
+
 Bytes readFile(const std::string& path);
 void append(Bytes& to, const Bytes& more);
 
