@@ -20,19 +20,9 @@ namespace {
 Stream openFile(const std::string& path) { return Stream(std::fopen(path.c_str(), "rb")); }
 
 // What a file read produced; owns the buffers the reader allocated.
-struct FileRead {
+struct FileRead : rgbtest::ReadBuffers {
   int result = -1;
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = -1;
-  int height = -1;
   rgbtest::Output output;
-  FileRead() = default;
-  FileRead(const FileRead&) = delete;
-  ~FileRead() {
-    std::free(images);
-    std::free(times);
-  }
 };
 
 void readTimeFile(const std::string& path, FileRead* r) {
@@ -253,28 +243,20 @@ TEST_F(ReaderTest, RejectsALaterFrameWithAnAlphaPlane) {
   Bytes stream = frames(image, 1, 4, 2, {1});
   rgbtest::append(stream, rgbtest::frameBytes(image, 1, 4, 2, 2, 4));
   Stream file = rgbtest::streamOver(stream);
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = 0;
-  int height = 0;
-  const auto output = rgbtest::capture(
-      [&] { EXPECT_EQ(readRGBTimeStream(file.get(), &images, &width, &height, 2, &times), 0); });
+  rgbtest::ReadBuffers read;
+  const auto output = rgbtest::capture([&] { EXPECT_EQ(read.readStream(file.get(), 2), 0); });
   EXPECT_NE(output.err.find("ERROR: frame no 1 is 4x2x4"), std::string::npos) << output.err;
-  std::free(images);
-  std::free(times);
 }
 
 TEST_F(ReaderTest, NonPositiveFrameCountsReadNothing) {
   Stream file = openFile(twoFrameFile());
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = 7;
-  int height = 7;
-  EXPECT_EQ(readRGBTimeStream(file.get(), &images, &width, &height, 0, &times), 0);
-  EXPECT_EQ(readRGBTimeStream(file.get(), &images, &width, &height, -1, &times), -1);
+  rgbtest::ReadBuffers read;
+  read.width = 7;
+  EXPECT_EQ(read.readStream(file.get(), 0), 0);
+  EXPECT_EQ(read.readStream(file.get(), -1), -1);
   EXPECT_EQ(std::ftell(file.get()), 0);
-  EXPECT_EQ(images, nullptr);
-  EXPECT_EQ(width, 7);
+  EXPECT_EQ(read.images, nullptr);
+  EXPECT_EQ(read.width, 7);
 }
 
 TEST_F(ReaderTest, PicturesWithoutPixelsReadWithoutFalseFailures) {
@@ -306,15 +288,9 @@ TEST_F(ReaderTest, AHugeDeclaredSizeWithLittleDataEndsInEof) {
   Bytes stream = rgbtest::headerBytes(fields);
   stream.resize(stream.size() + 1000, 9);
   Stream file = rgbtest::streamOver(stream);
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = 0;
-  int height = 0;
-  const auto output = rgbtest::capture(
-      [&] { EXPECT_EQ(readRGBTimePipe(file.get(), &images, &width, &height, &times), 0); });
+  rgbtest::ReadBuffers read;
+  const auto output = rgbtest::capture([&] { EXPECT_EQ(read.readPipe(file.get()), 0); });
   EXPECT_EQ(output.err, "eof during reading RGB image no 0.\n");
-  std::free(images);
-  std::free(times);
 }
 
 TEST(BufferSizes, RejectSizesThatDoNotFitAndAcceptLargeOnes) {
@@ -338,31 +314,26 @@ TEST_F(ReaderTest, ReadsFrameByFrameFromANamedPipe) {
   });
   FILE* in = openRGBReadPipe(path.c_str());
   ASSERT_NE(in, nullptr);
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = 0;
-  int height = 0;
+  rgbtest::ReadBuffers read;
   const long frameBytes = 5 * 3 * 3;
   for (int n = 0; n < 3; ++n) {
-    unsigned char* before = images;
-    ASSERT_EQ(readRGBTimePipe(in, &images, &width, &height, &times), 1) << "frame " << n;
+    unsigned char* before = read.images;
+    ASSERT_EQ(read.readPipe(in), 1) << "frame " << n;
     if (n > 0) {
-      EXPECT_EQ(images, before);
+      EXPECT_EQ(read.images, before);
     }
-    EXPECT_EQ(Bytes(images, images + frameBytes),
+    EXPECT_EQ(Bytes(read.images, read.images + frameBytes),
               Bytes(three.begin() + n * frameBytes, three.begin() + (n + 1) * frameBytes));
-    EXPECT_EQ(times[0], 10 * (n + 1));
+    EXPECT_EQ(read.times[0], 10 * (n + 1));
   }
   int result = -1;
   const auto output =
-      rgbtest::capture([&] { result = readRGBPipe(in, &images, &width, &height); });
+      rgbtest::capture([&] { result = readRGBPipe(in, &read.images, &read.width, &read.height); });
   EXPECT_EQ(result, 0);
   EXPECT_EQ(output.out, "error reading 0 RGB header bytes.\nerror reading header of frame no 0.\n");
   EXPECT_EQ(output.err, "");
   std::fclose(in);
   EXPECT_EQ(producer.wait(), 0);
-  std::free(images);
-  std::free(times);
 }
 
 TEST_F(ReaderTest, APipeEndingInsideAFrameReportsEof) {
@@ -375,18 +346,12 @@ TEST_F(ReaderTest, APipeEndingInsideAFrameReportsEof) {
   });
   FILE* in = openRGBReadPipe(path.c_str());
   ASSERT_NE(in, nullptr);
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = 0;
-  int height = 0;
+  rgbtest::ReadBuffers read;
   int result = -1;
-  const auto output =
-      rgbtest::capture([&] { result = readRGBTimePipe(in, &images, &width, &height, &times); });
+  const auto output = rgbtest::capture([&] { result = read.readPipe(in); });
   EXPECT_EQ(result, 0);
   EXPECT_EQ(output.err, "eof during reading RGB image no 0.\n");
   std::fclose(in);
-  std::free(images);
-  std::free(times);
 }
 
 TEST(OpensPipes, ReportsAPathThatCannotBeOpened) {

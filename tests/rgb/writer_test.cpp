@@ -252,16 +252,13 @@ TEST(WritesFrames, RoundTripsFramesThroughANamedPipe) {
   });
   FILE* in = openRGBReadPipe(path.c_str());
   ASSERT_NE(in, nullptr);
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = 0;
-  int height = 0;
+  rgbtest::ReadBuffers read;
   Bytes received;
   std::vector<int> stamps;
   while (rgbtest::capture([&] {
-           if (readRGBTimePipe(in, &images, &width, &height, &times) == 1) {
-             received.insert(received.end(), images, images + frameBytes);
-             stamps.push_back(times[0]);
+           if (read.readPipe(in) == 1) {
+             received.insert(received.end(), read.images, read.images + frameBytes);
+             stamps.push_back(read.times[0]);
            }
          }).out.empty()) {
   }
@@ -269,6 +266,4 @@ TEST(WritesFrames, RoundTripsFramesThroughANamedPipe) {
   EXPECT_EQ(producer.wait(), 0);
   EXPECT_EQ(received, image);
   EXPECT_EQ(stamps, (std::vector<int>{0, 100, 200, 300}));
-  std::free(images);
-  std::free(times);
 }

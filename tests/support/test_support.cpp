@@ -165,6 +165,19 @@ Bytes contents(FILE* stream) {
   return bytes;
 }
 
+ReadBuffers::~ReadBuffers() {
+  std::free(images);
+  std::free(times);
+}
+
+int ReadBuffers::readStream(FILE* stream, int frames) {
+  return readRGBTimeStream(stream, &images, &width, &height, frames, &times);
+}
+
+int ReadBuffers::readPipe(FILE* stream) {
+  return readRGBTimePipe(stream, &images, &width, &height, &times);
+}
+
 Loaded loadFile(const std::string& path) {
   Loaded loaded;
   unsigned char* images = nullptr;

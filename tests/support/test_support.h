@@ -75,6 +75,21 @@ Stream streamOver(const Bytes& bytes);
 // Everything a stream holds, after flushing it.
 Bytes contents(FILE* stream);
 
+// The reader's out-parameters, with the buffers it allocates released at
+// the end of the scope.
+struct ReadBuffers {
+  unsigned char* images = nullptr;
+  int* times = nullptr;
+  int width = -1;
+  int height = -1;
+  ReadBuffers() = default;
+  ReadBuffers(const ReadBuffers&) = delete;
+  ReadBuffers& operator=(const ReadBuffers&) = delete;
+  ~ReadBuffers();
+  int readStream(FILE* stream, int frames);  // readRGBTimeStream
+  int readPipe(FILE* stream);                // readRGBTimePipe
+};
+
 // A whole frame file read back through the library's readRGBTimeFile.
 struct Loaded {
   int frames = 0;
