@@ -6,6 +6,7 @@ set -euo pipefail
 source_dir=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+trap 'echo "install_consume.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 
 for kind in static shared; do
   echo "--- $kind"
@@ -36,7 +37,9 @@ for kind in static shared; do
   LD_LIBRARY_PATH=$libdir "$work/$kind/pc_c" "$work/$kind/pc-c.rgb"
   LD_LIBRARY_PATH=$libdir "$work/$kind/pc_cpp" "$work/$kind/pc-cpp.rgb"
   if [[ $kind == shared ]]; then
-    ldd "$work/$kind/consumer/consumer_c" | grep -q "$libdir/librgb.so"
+    # Not piped into grep -q: its early exit would fail ldd under pipefail.
+    linked=$(ldd "$work/$kind/consumer/consumer_c")
+    [[ $linked == *"$libdir/librgb.so"* ]]
   fi
 done
 echo "install and consume: all consumers ran"
