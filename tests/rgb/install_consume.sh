@@ -18,7 +18,7 @@ for kind in static shared; do
   cmake --build "$work/$kind/build" >/dev/null
   cmake --install "$work/$kind/build" --prefix "$prefix" >/dev/null
   test -f "$prefix/include/rgb/rgb.h"
-  libdir=$(dirname "$(find "$prefix" -name 'librgb.*' | head -n 1)")
+  libdir=$(dirname "$(find "$prefix" -name 'librgb.*' -print -quit)")
   if [[ $kind == shared ]]; then test -f "$libdir/librgb.so"; else test -f "$libdir/librgb.a"; fi
   test -f "$libdir/cmake/rgb/rgbConfigVersion.cmake"
 
