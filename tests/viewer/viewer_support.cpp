@@ -1,7 +1,5 @@
 #include "tests/viewer/viewer_support.h"
 
-#include <cstdlib>
-
 namespace viewertest {
 
 Picture bottomLeft(const xtest::Pixels& window, int width, int height) {
@@ -36,22 +34,12 @@ std::vector<std::string> viewerCommand(const std::vector<std::string>& args) {
   return argv;
 }
 
-// The OpenGL driver is unloaded at exit and leaves allocations that the
-// leak checker of sanitizer builds then reports without a module to
-// suppress them by. Runs that open a window therefore skip the leak check;
-// every run that opens no window, and the unit tests, keep it.
-std::vector<std::string> windowEnvironment() {
-  const char* options = std::getenv("ASAN_OPTIONS");
-  std::string value = options && *options ? std::string(options) + ":" : "";
-  return {"ASAN_OPTIONS=" + value + "detect_leaks=0"};
-}
-
 }  // namespace
 
 std::unique_ptr<xtest::Child> ViewerTest::start(
     const std::vector<std::string>& args, const std::string& workdir) {
   return std::make_unique<xtest::Child>(viewerCommand(args), server.display(),
-                                        workdir, windowEnvironment());
+                                        workdir);
 }
 
 xtest::Exit ViewerTest::run(const std::vector<std::string>& args,
