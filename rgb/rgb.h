@@ -1,4 +1,5 @@
-/*
+/* SPDX-License-Identifier: MIT
+ *
  * rgb: frame streams of uncompressed SGI RGB pictures with millisecond time
  * stamps.
  *
@@ -7,24 +8,56 @@
  * XSIZE bytes. A stream is frames back to back, all the size of the first.
  * Every multi-byte header field is big-endian in the stream.
  *
- * In memory, frames live in one interleaved buffer: channel c of the pixel in
- * row r, column k of frame n is byte 3 * ((n * H + r) * W + k) + c. Row 0 is
- * the first scanline of a frame in the stream and the bottom row on screen.
+ * Two faces over one core:
  *
- * Results: a frame count (or 1) on success and 0 on failure; every failure
- * prints a one-line message where it is found. Buffers the readers allocate
- * come from malloc and belong to the caller, who releases them with free,
- * also after a failed call.
+ * - The handle API (rgb_reader, rgb_writer): status codes, never prints,
+ *   random access on files, a clean end told apart from a damaged one, and
+ *   every frame read into a buffer whose capacity the caller states. This is
+ *   the way to read streams that may come from untrusted producers.
+ *
+ * - The classic functions (readRGBTimeStream and friends): a frame count (or
+ *   1) on success and 0 on failure; every failure prints a one-line message
+ *   where it is found (or hands it to the message handler). Buffers the
+ *   readers allocate come from malloc and belong to the caller, who releases
+ *   them with free, also after a failed call.
+ *
+ * In memory, frames are interleaved: channel c of the pixel in row r,
+ * column k of frame n is byte 3 * ((n * H + r) * W + k) + c. Row 0 is the
+ * first scanline of a frame in the stream and the bottom row on screen; the
+ * handle reader gives the top row first on request.
+ *
+ * Threads: distinct handles, and classic calls on distinct streams, may be
+ * used from distinct threads at once. One handle must not be used by two
+ * threads at the same time. rgb_set_message_handler is meant to be called
+ * once at start-up, before other threads use the library.
+ *
+ * Appending to files: the file writers (writeRGBTimeFile, writeRGBFile,
+ * rgb_writer_open) hold an exclusive advisory lock (flock) on the file for
+ * each append, so appenders using this library never interleave their
+ * frames. An append that fails is undone: the file is cut back to where the
+ * append began, provided it still ends with this append's own bytes (no
+ * writer outside the library wrote after them). A reader that does not take
+ * the lock may see an append in progress as stray bytes after the last whole
+ * frame; every whole frame it counts is complete.
  */
 #ifndef RGB_RGB_H
 #define RGB_RGB_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+#define RGB_VERSION_MAJOR 1
+#define RGB_VERSION_MINOR 1
+#define RGB_VERSION_PATCH 0
+
+/* The library's version as "MAJOR.MINOR.PATCH", from the library actually
+ * linked (which may differ from the macros a program was built with). */
+const char* rgb_version(void);
 
 /* The 512-byte frame header, byte for byte as in the stream. After
  * readRGBHeader the 16- and 32-bit fields hold host-order values; the byte
@@ -45,6 +78,107 @@ typedef struct RGBHeader {
   int32_t TIMESTAMP;         /* 108: milliseconds within 10,000 seconds */
   uint8_t RESERVED[400];     /* 112: zero */
 } RGBHeader;
+
+
+/* ---- handle API ---------------------------------------------------------
+ * Every function returns RGB_OK (0) or a negative status; rgb_reader_next
+ * also returns RGB_END. None of them prints. After RGB_EOPEN and RGB_EIO,
+ * errno holds the system's reason. */
+
+enum rgb_status {
+  RGB_OK = 0,
+  RGB_END = 1,              /* clean end of the stream, between frames */
+  RGB_EINVAL = -1,          /* bad argument (null pointer, unknown flag, size) */
+  RGB_ENOMEM = -2,          /* no memory */
+  RGB_EOPEN = -3,           /* the path could not be opened */
+  RGB_EIO = -4,             /* a read, write, flush or close failed */
+  RGB_EMAGIC = -5,          /* MAGIC is not 474: not an RGB stream */
+  RGB_ESTORAGE = -6,        /* STORAGE is not 0 (compressed) */
+  RGB_EBPC = -7,            /* BPC is not 1 */
+  RGB_EDIMENSION = -8,      /* DIMENSION is not 3 */
+  RGB_EPLANES = -9,         /* ZSIZE is not 3 or 4 */
+  RGB_ESHORTHEADER = -10,   /* the stream ends inside a frame header */
+  RGB_ETRUNCATED = -11,     /* the stream ends inside a frame's pixels */
+  RGB_ESIZECHANGE = -12,    /* a frame's size differs from the first frame's */
+  RGB_ECAPACITY = -13,      /* the frame does not fit the caller's buffer */
+  RGB_EUNSEEKABLE = -14,    /* counting or seeking on a pipe */
+  RGB_ERANGE = -15,         /* a frame index past the end */
+  RGB_ETOOLARGE = -16       /* a side above 65,535, or a size beyond size_t */
+};
+
+/* A short English reason for a status, never null. */
+const char* rgb_strerror(int status);
+
+enum rgb_flags {
+  RGB_TOP_ROW_FIRST = 1, /* rows from the top of the picture down */
+  RGB_PLANAR = 2         /* the planes as stored (alpha kept), not interleaved */
+};
+
+typedef struct rgb_frame_info {
+  int width;     /* XSIZE */
+  int height;    /* YSIZE */
+  int planes;    /* ZSIZE: 3 (RGB) or 4 (RGBA) */
+  int32_t stamp; /* TIMESTAMP, milliseconds within the 10,000-second cycle */
+  int64_t index; /* the frame's number in the stream, from 0 */
+} rgb_frame_info;
+
+/* Bytes a frame of this shape needs in the caller's buffer: width * height
+ * * 3 interleaved, or width * height * planes with RGB_PLANAR. */
+size_t rgb_frame_bytes(const rgb_frame_info* info, int flags);
+
+typedef struct rgb_reader rgb_reader;
+
+/* Opens a regular file or a FIFO (waiting, as open(2) does, for a FIFO's
+ * writer). The stream starts where the file starts. */
+int rgb_reader_open(rgb_reader** reader, const char* path);
+/* Reads from a stream the caller opened and keeps open: the library never
+ * closes it. The frame stream starts at the stream's current position. */
+int rgb_reader_from_file(rgb_reader** reader, FILE* stream);
+/* The first frame's size, planes and stamp, read if need be without losing
+ * that frame for rgb_reader_next. RGB_END for an empty stream. */
+int rgb_reader_info(rgb_reader* reader, rgb_frame_info* first);
+/* Whole frames of a seekable stream and the bytes after the last one, from
+ * its size (no pixels read); frames of an empty stream is 0. */
+int rgb_reader_count(rgb_reader* reader, int64_t* frames, uint64_t* stray_bytes);
+/* Positions a seekable stream at frame `index` (0 .. count; count is the
+ * end). Past the end: RGB_ERANGE, and the position is kept. */
+int rgb_reader_seek(rgb_reader* reader, int64_t index);
+/* Reads the next frame into pixels (capacity bytes). RGB_END at a clean end
+ * between frames; RGB_ETRUNCATED when the stream ends inside the frame (the
+ * whole scanlines that arrived are in pixels); RGB_ECAPACITY when the frame
+ * does not fit: nothing is written and the frame stays next. info, when not
+ * null, receives the frame's header, also with RGB_ECAPACITY. A stream may
+ * still grow after RGB_END (a file being appended to): call again. */
+int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, int flags,
+                    rgb_frame_info* info);
+void rgb_reader_close(rgb_reader* reader);
+
+typedef struct rgb_writer rgb_writer;
+
+/* Opens path for appending, creating it (mode 0666 less the umask). */
+int rgb_writer_open(rgb_writer** writer, const char* path);
+/* Writes to a stream the caller opened and keeps open (flushed after every
+ * frame, never closed by the library). */
+int rgb_writer_from_file(rgb_writer** writer, FILE* stream);
+/* Appends one RGB frame from interleaved pixels (width * height * 3 bytes,
+ * row 0 first, or the top row first with RGB_TOP_ROW_FIRST). Sides must be
+ * 0 .. 65,535. On a file opened by path a failed frame is undone (see
+ * "Appending to files" above). */
+int rgb_writer_put(rgb_writer* writer, const unsigned char* pixels, int width, int height,
+                   int32_t stamp, int flags);
+/* Flushes and closes (or, for a borrowed stream, flushes) and frees the
+ * writer, also on failure; RGB_EIO when that flush or close failed. */
+int rgb_writer_close(rgb_writer* writer);
+
+/* The classic functions' messages go to handler instead of being printed:
+ * each message once, byte for byte as it would have been printed (final
+ * newline included), with the stream (stdout or stderr) it would have gone
+ * to. A null handler restores printing. The handler applies to every thread;
+ * it may be called from any thread that calls a classic function. */
+typedef void (*rgb_message_handler)(void* user, FILE* stream, const char* message);
+void rgb_set_message_handler(rgb_message_handler handler, void* user);
+
+/* ---- classic functions --------------------------------------------------- */
 
 /* ---- header, byte order and clock ---- */
 
@@ -69,10 +203,13 @@ int diff_time(int a, int b);
  * entries). width and height receive the frames' size.
  *
  * A pipe consumer passes the buffers of its first call back on later calls.
- * The reader cannot know their size and fills them with a frame of the size
- * its header declares: where a producer may change the picture size, give
- * the reader buffers for the largest frame it may send, or free and pass
- * null pointers on every call. */
+ * LIMIT: these readers cannot know the size of a buffer passed back and
+ * fill it with a frame of the size its header declares, so a producer that
+ * sends a larger frame than before overruns the consumer's buffer. Where the
+ * producer is not trusted, read with the handle API (rgb_reader_next takes
+ * the buffer's capacity); otherwise give these readers buffers for the
+ * largest frame the producer may send, or free and pass null pointers on
+ * every call. */
 
 int readRGBTimeStream(FILE* stream, unsigned char** images, int* width,
                       int* height, int frames, int** times);
