@@ -293,6 +293,49 @@ TEST_F(ReaderTest, AHugeDeclaredSizeWithLittleDataEndsInEof) {
   EXPECT_EQ(output.err, "eof during reading RGB image no 0.\n");
 }
 
+TEST_F(ReaderTest, AFrameCountWhoseImageOverflowsIsRefusedBeforeAnyPixel) {
+  // 3 * 2134253571 * 44721 * 64423 is 2^64 + 9263: a size computed with
+  // wrapping arithmetic would give a 9 KiB buffer for 134 KiB of the first
+  // scanline, which is here in full.
+  rgbtest::HeaderFields fields;
+  fields.xsize = 44721;
+  fields.ysize = 64423;
+  Bytes stream = rgbtest::headerBytes(fields);
+  stream.resize(stream.size() + 44721 + 3, 9);
+  Stream file = rgbtest::streamOver(stream);
+  // The caller's time vector cannot hold 2^31 entries; the reader must give
+  // up before it stamps the first one.
+  int stamps[4] = {-5, -5, -5, -5};
+  int* times = stamps;
+  unsigned char* images = nullptr;
+  int width = 0;
+  int height = 0;
+  int result = -1;
+  const auto output = rgbtest::capture(
+      [&] { result = readRGBTimeStream(file.get(), &images, &width, &height, 2134253571, &times); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "no memory for RGB image(s).\n");
+  EXPECT_EQ(output.out, "");
+  EXPECT_EQ(images, nullptr);
+  EXPECT_EQ(times, stamps);
+  EXPECT_EQ(stamps[0], -5);
+  std::free(images);
+}
+
+TEST_F(ReaderTest, FillsALargeBufferToItsLastByte) {
+  // 2 frames of 2731 x 2049 take 33,574,914 bytes: 32 MiB and 20,482 more,
+  // a size the allocator must round up to whole huge pages, never down.
+  const Bytes large = rgbtest::patternImage(2, 2731, 2049, 3);
+  const std::string path = dir.file("large.rgb");
+  rgbtest::writeFile(path, frames(large, 2, 2731, 2049, {5, 6}));
+  FileRead r;
+  readTimeFile(path, &r);
+  ASSERT_EQ(r.result, 2);
+  EXPECT_EQ(r.output.out + r.output.err, "");
+  ASSERT_EQ(large.size(), 33574914u);
+  EXPECT_EQ(std::memcmp(r.images, large.data(), large.size()), 0);
+}
+
 TEST(BufferSizes, RejectSizesThatDoNotFitAndAcceptLargeOnes) {
   std::size_t bytes = 0;
   EXPECT_TRUE(rgb::imageBytes(2, 4, 2, &bytes));
