@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 #include "rgb/buffers.h"
 
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 
 namespace rgb {
@@ -11,7 +13,7 @@ namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // Below this, huge pages save too little to be worth the rounding.
 constexpr std::size_t kHugeThreshold = std::size_t{16} << 20;
-constexpr std::size_t kFileBuffer = std::size_t{1} << 20;
+std::atomic<bool> hugePages{false};
 
 bool multiply(std::size_t a, std::size_t b, std::size_t* out) {
   return !__builtin_mul_overflow(a, b, out);
@@ -33,8 +35,10 @@ bool imageBytes(int64_t frames, int64_t width, int64_t height, std::size_t* byte
 
 void* allocate(std::size_t bytes) { return std::malloc(std::max<std::size_t>(bytes, 1)); }
 
+void useHugePages(bool on) { hugePages.store(on, std::memory_order_relaxed); }
+
 unsigned char* allocateImage(std::size_t bytes) {
-  if (bytes < kHugeThreshold) return static_cast<unsigned char*>(allocate(bytes));
+  if (bytes < kHugeThreshold || !hugePages.load(std::memory_order_relaxed)) return static_cast<unsigned char*>(allocate(bytes));
   if (bytes > std::numeric_limits<std::size_t>::max() - kHugePage) return nullptr;
   const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
   void* memory = std::aligned_alloc(kHugePage, rounded);
@@ -43,12 +47,7 @@ unsigned char* allocateImage(std::size_t bytes) {
   return static_cast<unsigned char*>(memory);
 }
 
-OwnedFile::OwnedFile(const char* path, const char* mode) : file_(std::fopen(path, mode)) {
-  if (!file_) return;
-  buffer_.reset(static_cast<char*>(std::malloc(kFileBuffer)));
-  // Without the big buffer the stream keeps stdio's default one.
-  if (buffer_ && std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer) != 0) buffer_.reset();
-}
+OwnedFile::OwnedFile(const char* path, const char* mode) : file_(std::fopen(path, mode)) {}
 
 OwnedFile::~OwnedFile() { close(); }
 
@@ -56,7 +55,6 @@ bool OwnedFile::close() {
   if (!file_) return true;
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  buffer_.reset();
   return closed;
 }
 

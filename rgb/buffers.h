@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Frame and buffer sizes, in one place, and the memory and file handles the
 // library uses internally.
 #ifndef RGB_BUFFERS_H
@@ -31,10 +32,12 @@ inline std::size_t rowOffset(std::size_t frame, std::size_t row, std::size_t wid
 }
 
 // Memory for an image buffer handed to the caller, who releases it with
-// free. Large buffers are backed by transparent huge pages: first touch of
-// fresh memory otherwise dominates the cost of loading a stream. Never
-// returns null for a zero size.
+// free. Never returns null for a zero size. With huge pages on, large
+// buffers are 2 MiB-aligned and advised for transparent huge pages.
 unsigned char* allocateImage(std::size_t bytes);
+// Huge pages for image buffers: off by default (see the README's
+// performance notes); the benchmark measures both.
+void useHugePages(bool on);
 // malloc that never returns null for a zero size.
 void* allocate(std::size_t bytes);
 
@@ -57,9 +60,7 @@ class StreamLock {
   FILE* stream_;
 };
 
-// A stream the library opened itself, with a large stdio buffer of its own
-// (fewer system calls on scanline-sized reads and writes), closed and freed
-// together.
+// A stream the library opened itself, closed when it goes out of scope.
 class OwnedFile {
  public:
   OwnedFile(const char* path, const char* mode);
@@ -72,7 +73,6 @@ class OwnedFile {
 
  private:
   FILE* file_ = nullptr;
-  Malloced<char> buffer_;
 };
 
 }  // namespace rgb

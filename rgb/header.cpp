@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "rgb/header.h"
 
 #include <sys/time.h>
@@ -6,6 +7,8 @@
 #include <cstring>
 
 #include "rgb/buffers.h"
+#include "rgb/frames.h"
+#include "rgb/messages.h"
 
 namespace {
 
@@ -61,35 +64,48 @@ void toHostOrder(RGBHeader* h) {
   h->TIMESTAMP = fromBigEndian(h->TIMESTAMP);
 }
 
-// The checks run in a fixed order and the first failure is the one reported.
-bool isAcceptable(const RGBHeader& h) {
-  if (h.MAGIC != rgb::kMagic) {
-    std::fprintf(stderr, "ERROR: image has wrong magic number: %d. not an IRIS/RGB file.\n", h.MAGIC);
-    return false;
+// The checks in their fixed order: the first that fails is the one reported.
+int firstFailedCheck(const RGBHeader& h) {
+  if (h.MAGIC != rgb::kMagic) return RGB_EMAGIC;
+  if (h.STORAGE != kUncompressed) return RGB_ESTORAGE;
+  if (h.BPC != kBytesPerChannel) return RGB_EBPC;
+  if (h.DIMENSION != kDimension) return RGB_EDIMENSION;
+  if (h.ZSIZE != kRgbPlanes && h.ZSIZE != kRgbaPlanes) return RGB_EPLANES;
+  return RGB_OK;
+}
+
+// The classic message for a rejected header, with the offending field.
+void reportRejected(int status, const RGBHeader& h) {
+  switch (status) {
+    case RGB_EMAGIC:
+      rgb::say(stderr, "ERROR: image has wrong magic number: %d. not an IRIS/RGB file.\n", h.MAGIC);
+      break;
+    case RGB_ESTORAGE:
+      rgb::say(stderr, "ERROR: image not uncompressed: %d.\n", h.STORAGE);
+      break;
+    case RGB_EBPC:
+      rgb::say(stderr, "ERROR: image has not 1 byte per pixel channel: %d.\n", h.BPC);
+      break;
+    case RGB_EDIMENSION:
+      rgb::say(stderr, "ERROR: image(s) is/are not an 2D image or 2D image sequence: %d.\n",
+               h.DIMENSION);
+      break;
+    default:
+      rgb::say(stderr, "ERROR: image is not pure RGB image content: %d.\n", h.ZSIZE);
+      break;
   }
-  if (h.STORAGE != kUncompressed) {
-    std::fprintf(stderr, "ERROR: image not uncompressed: %d.\n", h.STORAGE);
-    return false;
-  }
-  if (h.BPC != kBytesPerChannel) {
-    std::fprintf(stderr, "ERROR: image has not 1 byte per pixel channel: %d.\n", h.BPC);
-    return false;
-  }
-  if (h.DIMENSION != kDimension) {
-    std::fprintf(stderr, "ERROR: image(s) is/are not an 2D image or 2D image sequence: %d.\n",
-                 h.DIMENSION);
-    return false;
-  }
-  if (h.ZSIZE != kRgbPlanes && h.ZSIZE != kRgbaPlanes) {
-    std::fprintf(stderr, "ERROR: image is not pure RGB image content: %d.\n", h.ZSIZE);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
 
 namespace rgb {
+
+int decodeHeader(RGBHeader* header) {
+  toHostOrder(header);
+  return firstFailedCheck(*header);
+}
+
+Shape shapeOf(const RGBHeader& header) { return {header.XSIZE, header.YSIZE, header.ZSIZE}; }
 
 RGBHeader streamHeader(uint16_t width, uint16_t height) {
   RGBHeader h;
@@ -119,22 +135,33 @@ int timeStampAt(long long seconds, long long microseconds) {
 extern "C" {
 
 int readRGBHeader(FILE* stream, RGBHeader* header) {
+  if (!stream) {
+    rgb::reportNullStream();
+    return 0;
+  }
   header->MAGIC = 0;
   const std::size_t got = std::fread(header, 1, rgb::kHeaderSize, stream);
   if (got < rgb::kHeaderSize) {
-    std::printf("error reading %d RGB header bytes.\n", static_cast<int>(got));
+    rgb::say(stdout, "error reading %d RGB header bytes.\n", static_cast<int>(got));
     return 0;
   }
-  toHostOrder(header);
-  if (!isAcceptable(*header)) return 0;
-  if (header->ZSIZE == kRgbaPlanes) std::fprintf(stderr, "warning: ignoring alpha channel (4th byte)\n");
+  const int status = rgb::decodeHeader(header);
+  if (status != RGB_OK) {
+    reportRejected(status, *header);
+    return 0;
+  }
+  if (header->ZSIZE == kRgbaPlanes) rgb::say(stderr, "warning: ignoring alpha channel (4th byte)\n");
   return 1;
 }
 
 int writeRGBHeader(FILE* stream, const RGBHeader* header) {
+  if (!stream) {
+    rgb::reportNullStream();
+    return 0;
+  }
   const std::size_t put = std::fwrite(header, 1, rgb::kHeaderSize, stream);
   if (put != rgb::kHeaderSize) {
-    std::fprintf(stderr, "error writing %d RGB header bytes.\n", static_cast<int>(put));
+    rgb::say(stderr, "error writing %d RGB header bytes.\n", static_cast<int>(put));
     return 0;
   }
   return 1;

@@ -1,42 +1,29 @@
+// SPDX-License-Identifier: MIT
+// The classic readers: whole files, frame counts and frames from pipes, with
+// a message for every failure, over the shared frame core.
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
 #include "rgb/buffers.h"
+#include "rgb/frames.h"
 #include "rgb/header.h"
+#include "rgb/messages.h"
 #include "rgb/rgb.h"
 
 namespace {
 
 constexpr std::size_t kCountBlock = 64 * 1024;
 
-struct Shape {
-  int width;
-  int height;
-  int planes;
-};
-
-Shape shapeOf(const RGBHeader& h) { return {h.XSIZE, h.YSIZE, h.ZSIZE}; }
-
-bool operator!=(const Shape& a, const Shape& b) {
-  return a.width != b.width || a.height != b.height || a.planes != b.planes;
-}
-
-// Stream planes hold one channel each; the interleaved buffer keeps three
-// bytes per pixel, so every byte of a scanline lands three bytes apart.
-void scatter(const unsigned char* scanline, std::size_t width, unsigned char* out) {
-  for (std::size_t k = 0; k < width; ++k) out[rgb::kChannels * k] = scanline[k];
-}
-
-// Buffers sized from the first frame: time vector, image, scanline, in that
-// order, each only when the caller did not bring its own.
-bool allocateBuffers(const Shape& shape, int frames, unsigned char** images, int** times,
-                     rgb::Malloced<unsigned char>* scanline) {
+// Buffers sized from the first frame, time vector first, then the image,
+// each only when the caller did not bring its own.
+bool allocateBuffers(const rgb::Shape& shape, int frames, unsigned char** images, int** times) {
   if (!*times) {
-    *times = static_cast<int*>(
-        rgb::allocate(static_cast<std::size_t>(frames) * sizeof(int)));
+    *times = static_cast<int*>(rgb::allocate(static_cast<std::size_t>(frames) * sizeof(int)));
     if (!*times) {
-      std::fprintf(stderr, "no memory for time vector.\n");
+      rgb::say(stderr, "no memory for time vector.\n");
       return false;
     }
   }
@@ -45,40 +32,38 @@ bool allocateBuffers(const Shape& shape, int frames, unsigned char** images, int
   if (!representable || !*images) {
     if (representable) *images = rgb::allocateImage(bytes);
     if (!representable || !*images) {
-      std::fprintf(stderr, "no memory for RGB image(s).\n");
+      rgb::say(stderr, "no memory for RGB image(s).\n");
       return false;
     }
-  }
-  scanline->reset(static_cast<unsigned char*>(
-      rgb::allocate(static_cast<std::size_t>(shape.width))));
-  if (!*scanline) {
-    std::fprintf(stderr, "no memory for scanline.\n");
-    return false;
   }
   return true;
 }
 
-// Reads the planes of frame n scanline by scanline into the interleaved
-// buffer; the alpha plane, if any, is read and dropped.
-bool readPixels(FILE* stream, const Shape& shape, int n, unsigned char* scanline,
-                unsigned char* images) {
-  const auto width = static_cast<std::size_t>(shape.width);
-  const auto height = static_cast<std::size_t>(shape.height);
-  for (std::size_t c = 0; c < static_cast<std::size_t>(shape.planes); ++c) {
-    for (std::size_t r = 0; r < height; ++r) {
-      if (fread_unlocked(scanline, 1, width, stream) < width) {
-        std::fprintf(stderr,
-                     std::feof(stream) ? "eof during reading RGB image no %d.\n"
-                                       : "error during reading RGB image no %d.\n",
-                     n);
-        return false;
-      }
-      if (c < rgb::kChannels)
-        scatter(scanline, width,
-                images + rgb::rowOffset(static_cast<std::size_t>(n), r, width, height) + c);
-    }
-  }
+void reportPixelReadFailure(int status, int n) {
+  if (status == RGB_ENOMEM)
+    rgb::say(stderr, "no memory for scanline.\n");
+  else if (status == RGB_ETRUNCATED)
+    rgb::say(stderr, "eof during reading RGB image no %d.\n", n);
+  else
+    rgb::say(stderr, "error during reading RGB image no %d.\n", n);
+}
+
+// Bytes of a regular file from `start` to its end, from its size; false
+// for anything else (a pipe cannot tell its length).
+bool regularFileBytes(FILE* stream, off_t start, uint64_t* bytes) {
+  struct stat status {};
+  if (start < 0 || fstat(fileno(stream), &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_size < start + static_cast<off_t>(rgb::kHeaderSize))
+    return false;
+  *bytes = static_cast<uint64_t>(status.st_size - start);
   return true;
+}
+
+uint64_t readToEnd(FILE* stream) {
+  uint64_t total = 0;
+  unsigned char block[kCountBlock];
+  for (std::size_t got; (got = fread_unlocked(block, 1, sizeof block, stream)) > 0;) total += got;
+  return total;
 }
 
 }  // namespace
@@ -88,33 +73,43 @@ extern "C" {
 int readRGBTimeStream(FILE* stream, unsigned char** images, int* width, int* height, int frames,
                       int** times) {
   if (frames <= 0) return frames;
+  if (!stream) {
+    rgb::reportNullStream();
+    return 0;
+  }
   const rgb::StreamLock lock(stream);
-  rgb::Malloced<unsigned char> scanline;
-  Shape first{};
+  rgb::Scratch scratch;
+  rgb::Shape first;
   for (int n = 0; n < frames; ++n) {
     RGBHeader header;
     if (!readRGBHeader(stream, &header)) {
-      std::printf("error reading header of frame no %d.\n", n);
+      rgb::say(stdout, "error reading header of frame no %d.\n", n);
       return 0;
     }
-    const Shape shape = shapeOf(header);
+    const rgb::Shape shape = rgb::shapeOf(header);
     // The buffers are sized from the first frame; a frame of another size
     // would not fit them.
     if (n > 0 && shape != first) {
-      std::fprintf(stderr, "ERROR: frame no %d is %dx%dx%d, unlike the %dx%dx%d of frame no 0.\n",
-                   n, shape.width, shape.height, shape.planes, first.width, first.height,
-                   first.planes);
-      std::printf("error reading header of frame no %d.\n", n);
+      rgb::say(stderr, "ERROR: frame no %d is %dx%dx%d, unlike the %dx%dx%d of frame no 0.\n", n,
+               shape.width, shape.height, shape.planes, first.width, first.height, first.planes);
+      rgb::say(stdout, "error reading header of frame no %d.\n", n);
       return 0;
     }
     *width = shape.width;
     *height = shape.height;
     if (n == 0) {
       first = shape;
-      if (!allocateBuffers(shape, frames, images, times, &scanline)) return 0;
+      if (!allocateBuffers(shape, frames, images, times)) return 0;
     }
     (*times)[n] = header.TIMESTAMP;
-    if (!readPixels(stream, shape, n, scanline.get(), *images)) return 0;
+    unsigned char* frame =
+        *images + rgb::rowOffset(static_cast<std::size_t>(n), 0, static_cast<std::size_t>(shape.width),
+                                 static_cast<std::size_t>(shape.height));
+    const int status = rgb::readPixels(stream, shape, 0, scratch, frame);
+    if (status != RGB_OK) {
+      reportPixelReadFailure(status, n);
+      return 0;
+    }
   }
   return frames;
 }
@@ -131,22 +126,27 @@ int readRGBPipe(FILE* stream, unsigned char** images, int* width, int* height) {
 }
 
 int getRGBNoOfFrames(FILE* stream) {
+  if (!stream) {
+    rgb::reportNullStream();
+    return 0;
+  }
   const rgb::StreamLock lock(stream);
+  const off_t start = ftello(stream);
   RGBHeader header;
   if (!readRGBHeader(stream, &header)) return 0;
-  // 64 bits: streams of several GiB are common for long recordings.
-  uint64_t total = rgb::kHeaderSize;
-  unsigned char block[kCountBlock];
-  for (std::size_t got; (got = fread_unlocked(block, 1, sizeof block, stream)) > 0;) total += got;
-
-  const uint64_t frameBytes = rgb::streamFrameBytes(header.XSIZE, header.YSIZE, header.ZSIZE);
+  // 64 bits: streams of several GiB are common for long recordings. A
+  // regular file is counted from its size, anything else by reading it.
+  uint64_t total = 0;
+  if (!regularFileBytes(stream, start, &total)) total = rgb::kHeaderSize + readToEnd(stream);
+  const uint64_t frameBytes = rgb::shapeOf(header).streamFrameBytes();
   const uint64_t frames = total / frameBytes;
   const uint64_t stray = total % frameBytes;
-  if (stray != 0) std::printf("warning: %llu bytes found after last frame.\n",
-                              static_cast<unsigned long long>(stray));
+  if (stray != 0)
+    rgb::say(stdout, "warning: %llu bytes found after last frame.\n",
+             static_cast<unsigned long long>(stray));
   // A stream that cannot be rewound (a pipe) cannot be read after counting.
   if (std::fseek(stream, 0, SEEK_SET) != 0) {
-    std::fprintf(stderr, "ERROR: cannot rewind the RGB image stream after counting its frames.\n");
+    rgb::say(stderr, "ERROR: cannot rewind the RGB image stream after counting its frames.\n");
     return 0;
   }
   return frames > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(frames);
@@ -156,7 +156,7 @@ int readRGBTimeFile(const char* path, unsigned char** images, int* width, int* h
                     int** times) {
   rgb::OwnedFile file(path, "rb");
   if (!file.get()) {
-    std::fprintf(stderr, "unable to open RGB image file %s for reading.\n", path);
+    rgb::say(stderr, "unable to open RGB image file %s for reading.\n", path);
     return 0;
   }
   const int frames = getRGBNoOfFrames(file.get());
@@ -173,7 +173,7 @@ int readRGBFile(const char* path, unsigned char** images, int* width, int* heigh
 
 FILE* openRGBReadPipe(const char* path) {
   FILE* stream = std::fopen(path, "rb");
-  if (!stream) std::fprintf(stderr, "unable to open RGB images pipe %s for reading.\n", path);
+  if (!stream) rgb::say(stderr, "unable to open RGB images pipe %s for reading.\n", path);
   return stream;
 }
 

@@ -47,6 +47,13 @@
 #include <stdint.h>
 #include <stdio.h>
 
+/* Only the functions declared here are exported from the shared library. */
+#if defined(__GNUC__) || defined(__clang__)
+#define RGB_API __attribute__((visibility("default")))
+#else
+#define RGB_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -57,7 +64,7 @@ extern "C" {
 
 /* The library's version as "MAJOR.MINOR.PATCH", from the library actually
  * linked (which may differ from the macros a program was built with). */
-const char* rgb_version(void);
+RGB_API const char* rgb_version(void);
 
 /* The 512-byte frame header, byte for byte as in the stream. After
  * readRGBHeader the 16- and 32-bit fields hold host-order values; the byte
@@ -107,7 +114,7 @@ enum rgb_status {
 };
 
 /* A short English reason for a status, never null. */
-const char* rgb_strerror(int status);
+RGB_API const char* rgb_strerror(int status);
 
 enum rgb_flags {
   RGB_TOP_ROW_FIRST = 1, /* rows from the top of the picture down */
@@ -124,51 +131,51 @@ typedef struct rgb_frame_info {
 
 /* Bytes a frame of this shape needs in the caller's buffer: width * height
  * * 3 interleaved, or width * height * planes with RGB_PLANAR. */
-size_t rgb_frame_bytes(const rgb_frame_info* info, int flags);
+RGB_API size_t rgb_frame_bytes(const rgb_frame_info* info, int flags);
 
 typedef struct rgb_reader rgb_reader;
 
 /* Opens a regular file or a FIFO (waiting, as open(2) does, for a FIFO's
  * writer). The stream starts where the file starts. */
-int rgb_reader_open(rgb_reader** reader, const char* path);
+RGB_API int rgb_reader_open(rgb_reader** reader, const char* path);
 /* Reads from a stream the caller opened and keeps open: the library never
  * closes it. The frame stream starts at the stream's current position. */
-int rgb_reader_from_file(rgb_reader** reader, FILE* stream);
+RGB_API int rgb_reader_from_file(rgb_reader** reader, FILE* stream);
 /* The first frame's size, planes and stamp, read if need be without losing
  * that frame for rgb_reader_next. RGB_END for an empty stream. */
-int rgb_reader_info(rgb_reader* reader, rgb_frame_info* first);
+RGB_API int rgb_reader_info(rgb_reader* reader, rgb_frame_info* first);
 /* Whole frames of a seekable stream and the bytes after the last one, from
  * its size (no pixels read); frames of an empty stream is 0. */
-int rgb_reader_count(rgb_reader* reader, int64_t* frames, uint64_t* stray_bytes);
+RGB_API int rgb_reader_count(rgb_reader* reader, int64_t* frames, uint64_t* stray_bytes);
 /* Positions a seekable stream at frame `index` (0 .. count; count is the
  * end). Past the end: RGB_ERANGE, and the position is kept. */
-int rgb_reader_seek(rgb_reader* reader, int64_t index);
+RGB_API int rgb_reader_seek(rgb_reader* reader, int64_t index);
 /* Reads the next frame into pixels (capacity bytes). RGB_END at a clean end
  * between frames; RGB_ETRUNCATED when the stream ends inside the frame (the
  * whole scanlines that arrived are in pixels); RGB_ECAPACITY when the frame
  * does not fit: nothing is written and the frame stays next. info, when not
  * null, receives the frame's header, also with RGB_ECAPACITY. A stream may
  * still grow after RGB_END (a file being appended to): call again. */
-int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, int flags,
+RGB_API int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, int flags,
                     rgb_frame_info* info);
-void rgb_reader_close(rgb_reader* reader);
+RGB_API void rgb_reader_close(rgb_reader* reader);
 
 typedef struct rgb_writer rgb_writer;
 
 /* Opens path for appending, creating it (mode 0666 less the umask). */
-int rgb_writer_open(rgb_writer** writer, const char* path);
+RGB_API int rgb_writer_open(rgb_writer** writer, const char* path);
 /* Writes to a stream the caller opened and keeps open (flushed after every
  * frame, never closed by the library). */
-int rgb_writer_from_file(rgb_writer** writer, FILE* stream);
+RGB_API int rgb_writer_from_file(rgb_writer** writer, FILE* stream);
 /* Appends one RGB frame from interleaved pixels (width * height * 3 bytes,
  * row 0 first, or the top row first with RGB_TOP_ROW_FIRST). Sides must be
  * 0 .. 65,535. On a file opened by path a failed frame is undone (see
  * "Appending to files" above). */
-int rgb_writer_put(rgb_writer* writer, const unsigned char* pixels, int width, int height,
+RGB_API int rgb_writer_put(rgb_writer* writer, const unsigned char* pixels, int width, int height,
                    int32_t stamp, int flags);
 /* Flushes and closes (or, for a borrowed stream, flushes) and frees the
  * writer, also on failure; RGB_EIO when that flush or close failed. */
-int rgb_writer_close(rgb_writer* writer);
+RGB_API int rgb_writer_close(rgb_writer* writer);
 
 /* The classic functions' messages go to handler instead of being printed:
  * each message once, byte for byte as it would have been printed (final
@@ -176,25 +183,25 @@ int rgb_writer_close(rgb_writer* writer);
  * to. A null handler restores printing. The handler applies to every thread;
  * it may be called from any thread that calls a classic function. */
 typedef void (*rgb_message_handler)(void* user, FILE* stream, const char* message);
-void rgb_set_message_handler(rgb_message_handler handler, void* user);
+RGB_API void rgb_set_message_handler(rgb_message_handler handler, void* user);
 
 /* ---- classic functions --------------------------------------------------- */
 
 /* ---- header, byte order and clock ---- */
 
 /* Reads and validates one header; 1 if accepted, 0 otherwise. */
-int readRGBHeader(FILE* stream, RGBHeader* header);
+RGB_API int readRGBHeader(FILE* stream, RGBHeader* header);
 /* Writes the 512 bytes of a header already in stream byte order. */
-int writeRGBHeader(FILE* stream, const RGBHeader* header);
+RGB_API int writeRGBHeader(FILE* stream, const RGBHeader* header);
 
-void swap_ushort(uint16_t* value); /* 0x1122 -> 0x2211 */
-void swap_uint(uint32_t* value);   /* 0x11223344 -> 0x22114433 */
-void swap_uuint(uint32_t* value);  /* 0x11223344 -> 0x44332211 */
+RGB_API void swap_ushort(uint16_t* value); /* 0x1122 -> 0x2211 */
+RGB_API void swap_uint(uint32_t* value);   /* 0x11223344 -> 0x22114433 */
+RGB_API void swap_uuint(uint32_t* value);  /* 0x11223344 -> 0x44332211 */
 
 /* Milliseconds within the current 10,000-second cycle (0 .. 9,999,999). */
-int get_time(void);
+RGB_API int get_time(void);
 /* a - b, with no correction for the wrap of the cycle. */
-int diff_time(int a, int b);
+RGB_API int diff_time(int a, int b);
 
 /* ---- readers ----
  * images and times point to the caller's pointer variables: a null pointer
@@ -211,34 +218,34 @@ int diff_time(int a, int b);
  * largest frame the producer may send, or free and pass null pointers on
  * every call. */
 
-int readRGBTimeStream(FILE* stream, unsigned char** images, int* width,
+RGB_API int readRGBTimeStream(FILE* stream, unsigned char** images, int* width,
                       int* height, int frames, int** times);
-int readRGBTimePipe(FILE* stream, unsigned char** images, int* width,
+RGB_API int readRGBTimePipe(FILE* stream, unsigned char** images, int* width,
                     int* height, int** times);
-int readRGBPipe(FILE* stream, unsigned char** images, int* width, int* height);
+RGB_API int readRGBPipe(FILE* stream, unsigned char** images, int* width, int* height);
 /* Whole frames in a seekable stream, which is rewound; 0 on failure. */
-int getRGBNoOfFrames(FILE* stream);
-int readRGBTimeFile(const char* path, unsigned char** images, int* width,
+RGB_API int getRGBNoOfFrames(FILE* stream);
+RGB_API int readRGBTimeFile(const char* path, unsigned char** images, int* width,
                     int* height, int** times);
-int readRGBFile(const char* path, unsigned char** images, int* width,
+RGB_API int readRGBFile(const char* path, unsigned char** images, int* width,
                 int* height);
-FILE* openRGBReadPipe(const char* path);
+RGB_API FILE* openRGBReadPipe(const char* path);
 
 /* ---- writers ----
  * Frames are written with ZSIZE 3; width and height must be 0 .. 65,535.
  * The file writers append, so repeated calls grow one stream. */
 
-int writeRGBTimeStream(FILE* stream, const unsigned char* images, int width,
+RGB_API int writeRGBTimeStream(FILE* stream, const unsigned char* images, int width,
                        int height, int frames, const int* times);
-int writeRGBTimePipe(FILE* stream, const unsigned char* images, int width,
+RGB_API int writeRGBTimePipe(FILE* stream, const unsigned char* images, int width,
                      int height, const int* times);
-int writeRGBPipe(FILE* stream, const unsigned char* images, int width,
+RGB_API int writeRGBPipe(FILE* stream, const unsigned char* images, int width,
                  int height);
-int writeRGBTimeFile(const char* path, const unsigned char* images, int width,
+RGB_API int writeRGBTimeFile(const char* path, const unsigned char* images, int width,
                      int height, int frames, const int* times);
-int writeRGBFile(const char* path, const unsigned char* images, int width,
+RGB_API int writeRGBFile(const char* path, const unsigned char* images, int width,
                  int height, int frames);
-FILE* openRGBWritePipe(const char* path);
+RGB_API FILE* openRGBWritePipe(const char* path);
 
 #ifdef __cplusplus
 }

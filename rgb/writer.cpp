@@ -1,57 +1,54 @@
+// SPDX-License-Identifier: MIT
+// The classic writers: frames to a stream, to a pipe or appended to a file,
+// with a message for every failure, over the shared frame core.
+#include <stdio_ext.h>
+
 #include <cstdio>
 
+#include "rgb/append.h"
 #include "rgb/buffers.h"
+#include "rgb/frames.h"
 #include "rgb/header.h"
+#include "rgb/messages.h"
 #include "rgb/rgb.h"
 
 namespace {
 
-// The inverse of the reader's scatter: one channel of a row of interleaved
-// pixels becomes one scanline of a plane.
-void gather(const unsigned char* in, std::size_t width, unsigned char* scanline) {
-  for (std::size_t k = 0; k < width; ++k) scanline[k] = in[rgb::kChannels * k];
-}
-
 void reportPixelWriteFailure(FILE* stream, int n) {
-  std::fprintf(stderr,
-               std::feof(stream) ? "eof during writing RGB image no. %d.\n"
-                                 : "error during writing RGB image no. %d.\n",
-               n);
+  rgb::say(stderr,
+           std::feof(stream) ? "eof during writing RGB image no. %d.\n"
+                             : "error during writing RGB image no. %d.\n",
+           n);
 }
 
 void reportLostWrite(int frames) {
-  std::fprintf(stderr, "error during writing RGB image no. %d.\n", frames > 0 ? frames - 1 : 0);
+  rgb::say(stderr, "error during writing RGB image no. %d.\n", frames > 0 ? frames - 1 : 0);
 }
 
-bool writePixels(FILE* stream, const unsigned char* images, std::size_t width,
-                 std::size_t height, int n, unsigned char* scanline) {
-  for (std::size_t c = 0; c < rgb::kChannels; ++c) {
-    for (std::size_t r = 0; r < height; ++r) {
-      gather(images + rgb::rowOffset(static_cast<std::size_t>(n), r, width, height) + c, width,
-             scanline);
-      if (fwrite_unlocked(scanline, 1, width, stream) < width) {
-        reportPixelWriteFailure(stream, n);
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
-// The file writers append to path; a close that fails (the final flush did
-// not reach the disk) turns a success into a failure.
+// The file writers append to path under the append lock. A failed append is
+// undone, and a close that fails (the final flush did not reach the disk)
+// turns a success into a failure.
 int writeFrames(const char* path, const unsigned char* images, int width, int height,
                 int frames, const int* times) {
   rgb::OwnedFile file(path, "ab");
   if (!file.get()) {
-    std::fprintf(stderr, "unable to open RGB image file %s for writing.\n", path);
+    rgb::say(stderr, "unable to open RGB image file %s for writing.\n", path);
     return 0;
   }
-  const int result = writeRGBTimeStream(file.get(), images, width, height, frames, times);
+  rgb::LockedAppend append(fileno(file.get()));
+  const uint64_t most =
+      frames > 0 ? static_cast<uint64_t>(frames) *
+                       rgb::Shape{width, height, static_cast<int>(rgb::kChannels)}.streamFrameBytes()
+                 : 0;
+  int result = writeRGBTimeStream(file.get(), images, width, height, frames, times);
+  // What a failed write left in the stream's buffer must not reach the file
+  // after it was cut back.
+  if (result == 0) __fpurge(file.get());
   if (!file.close() && result != 0) {
     reportLostWrite(frames);
-    return 0;
+    result = 0;
   }
+  if (result == 0) append.undo(most);
   return result;
 }
 
@@ -61,26 +58,31 @@ extern "C" {
 
 int writeRGBTimeStream(FILE* stream, const unsigned char* images, int width, int height,
                        int frames, const int* times) {
+  if (!stream) {
+    rgb::reportNullStream();
+    return 0;
+  }
   if (!times) {
-    std::fprintf(stderr, "no memory for time vector.\n");
+    rgb::say(stderr, "no memory for time vector.\n");
     return 0;
   }
   if (!images) {
-    std::fprintf(stderr, "no memory for RGB image(s).\n");
+    rgb::say(stderr, "no memory for RGB image(s).\n");
     return 0;
   }
   // XSIZE and YSIZE are 16-bit: a larger side would give a header that
   // disagrees with the pixel data after it.
   if (width < 0 || height < 0 || width > rgb::kMaxSide || height > rgb::kMaxSide) {
-    std::fprintf(stderr, "ERROR: image size %dx%d cannot be stored in an RGB header (0 to %d).\n",
-                 width, height, rgb::kMaxSide);
+    rgb::say(stderr, "ERROR: image size %dx%d cannot be stored in an RGB header (0 to %d).\n",
+             width, height, rgb::kMaxSide);
     return 0;
   }
   const auto w = static_cast<std::size_t>(width);
   const auto h = static_cast<std::size_t>(height);
-  rgb::Malloced<unsigned char> scanline(static_cast<unsigned char*>(rgb::allocate(w)));
-  if (!scanline) {
-    std::fprintf(stderr, "no memory for scanline.\n");
+  const std::size_t frameBytes = w * h * rgb::kChannels;
+  rgb::Malloced<unsigned char> planes(static_cast<unsigned char*>(rgb::allocate(frameBytes)));
+  if (!planes) {
+    rgb::say(stderr, "no memory for scanline.\n");
     return 0;
   }
   const rgb::StreamLock lock(stream);
@@ -88,10 +90,14 @@ int writeRGBTimeStream(FILE* stream, const unsigned char* images, int width, int
   for (int n = 0; n < frames; ++n) {
     rgb::setStreamTimestamp(&header, times[n]);
     if (!writeRGBHeader(stream, &header)) {
-      std::printf("error writing header of frame no %d.\n", n);
+      rgb::say(stdout, "error writing header of frame no %d.\n", n);
       return 0;
     }
-    if (!writePixels(stream, images, w, h, n, scanline.get())) return 0;
+    rgb::planesOf(images + static_cast<std::size_t>(n) * frameBytes, w, h, 0, planes.get());
+    if (fwrite_unlocked(planes.get(), 1, frameBytes, stream) < frameBytes) {
+      reportPixelWriteFailure(stream, n);
+      return 0;
+    }
   }
   if (std::fflush(stream) != 0) {
     reportLostWrite(frames);
@@ -120,7 +126,7 @@ int writeRGBFile(const char* path, const unsigned char* images, int width, int h
   const std::size_t entries = frames > 0 ? static_cast<std::size_t>(frames) : 0;
   rgb::Malloced<int> times(static_cast<int*>(rgb::allocate(entries * sizeof(int))));
   if (!times) {
-    std::fprintf(stderr, "no memory for time vector.\n");
+    rgb::say(stderr, "no memory for time vector.\n");
     return 0;
   }
   for (std::size_t n = 0; n < entries; ++n) times.get()[n] = get_time();
@@ -129,7 +135,7 @@ int writeRGBFile(const char* path, const unsigned char* images, int width, int h
 
 FILE* openRGBWritePipe(const char* path) {
   FILE* stream = std::fopen(path, "ab");
-  if (!stream) std::fprintf(stderr, "unable to open RGB images pipe %s for writing.\n", path);
+  if (!stream) rgb::say(stderr, "unable to open RGB images pipe %s for writing.\n", path);
   return stream;
 }
 

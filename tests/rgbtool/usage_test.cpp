@@ -15,7 +15,7 @@ constexpr int kUsage = 2;
 TEST(ToolUsage, VersionGoesToStdout) {
   const Outcome run = runTool({"--version"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "rgbtool 1.0.0\n");
+  EXPECT_EQ(run.out, "rgbtool 1.1.0\n");
   EXPECT_EQ(run.err, "");
 }
 

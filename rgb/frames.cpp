@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+#include "rgb/frames.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "rgb/convert.h"
+
+namespace rgb {
+namespace {
+
+// Growth of the scratch for streams whose remaining size is unknown (pipes,
+// files cut short): the first step, doubled after that.
+constexpr std::size_t kFirstChunk = std::size_t{1} << 20;
+
+// Bytes a regular file still holds after the stream's position; 0 when
+// that is not known (a pipe, a device).
+std::size_t knownRemainder(FILE* stream) {
+  struct stat status {};
+  const int fd = fileno(stream);
+  if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+  const off_t position = ftello(stream);
+  if (position < 0 || status.st_size <= position) return 0;
+  return static_cast<std::size_t>(status.st_size - position);
+}
+
+// Reads `need` bytes into the scratch, one read where the file is known to
+// hold them, in growing steps where it is not. *got counts what arrived.
+int fill(FILE* stream, std::size_t need, Scratch& scratch, std::size_t* got) {
+  *got = 0;
+  if (knownRemainder(stream) >= need && !scratch.reserve(need)) return RGB_ENOMEM;
+  while (*got < need) {
+    if (scratch.capacity() <= *got &&
+        !scratch.reserve(std::min(need, std::max(kFirstChunk, 2 * scratch.capacity()))))
+      return RGB_ENOMEM;
+    const std::size_t chunk = std::min(need, scratch.capacity()) - *got;
+    const std::size_t read = fread_unlocked(scratch.data() + *got, 1, chunk, stream);
+    *got += read;
+    if (read < chunk) return feof_unlocked(stream) ? RGB_ETRUNCATED : RGB_EIO;
+  }
+  return RGB_OK;
+}
+
+// Rows in memory run bottom up like the stream, or top down on request.
+std::size_t memoryRow(std::size_t row, std::size_t height, int flags) {
+  return (flags & RGB_TOP_ROW_FIRST) ? height - 1 - row : row;
+}
+
+void storeFrame(const unsigned char* planes, const Shape& shape, int flags, unsigned char* out) {
+  const auto width = static_cast<std::size_t>(shape.width);
+  const auto height = static_cast<std::size_t>(shape.height);
+  const std::size_t plane = shape.planeBytes();
+  if (flags & RGB_PLANAR) {
+    if (!(flags & RGB_TOP_ROW_FIRST)) {
+      std::memcpy(out, planes, shape.streamPixelBytes());
+      return;
+    }
+    for (std::size_t c = 0; c < static_cast<std::size_t>(shape.planes); ++c)
+      for (std::size_t r = 0; r < height; ++r)
+        std::memcpy(out + c * plane + memoryRow(r, height, flags) * width,
+                    planes + c * plane + r * width, width);
+    return;
+  }
+  if (!(flags & RGB_TOP_ROW_FIRST)) {
+    interleave(planes, planes + plane, planes + 2 * plane, plane, out);
+    return;
+  }
+  for (std::size_t r = 0; r < height; ++r) {
+    const unsigned char* red = planes + r * width;
+    interleave(red, red + plane, red + 2 * plane, width,
+               out + memoryRow(r, height, flags) * width * kChannels);
+  }
+}
+
+// A frame cut short: the scanlines that arrived whole go where they belong,
+// one at a time; nothing else of the frame is touched.
+void storeScanlines(const unsigned char* planes, std::size_t got, const Shape& shape, int flags,
+                    unsigned char* out) {
+  const auto width = static_cast<std::size_t>(shape.width);
+  const auto height = static_cast<std::size_t>(shape.height);
+  if (width == 0 || height == 0) return;
+  for (std::size_t line = 0; line < got / width; ++line) {
+    const std::size_t c = line / height;
+    const std::size_t row = memoryRow(line % height, height, flags);
+    const unsigned char* scanline = planes + line * width;
+    if (flags & RGB_PLANAR) {
+      std::memcpy(out + c * shape.planeBytes() + row * width, scanline, width);
+    } else if (c < kChannels) {
+      unsigned char* pixel = out + row * width * kChannels + c;
+      for (std::size_t k = 0; k < width; ++k) pixel[kChannels * k] = scanline[k];
+    }
+  }
+}
+
+}  // namespace
+
+bool Scratch::reserve(std::size_t bytes) {
+  if (bytes <= capacity_) return true;
+  void* grown = std::realloc(data_.get(), bytes);
+  if (!grown) return false;
+  data_.release();
+  data_.reset(static_cast<unsigned char*>(grown));
+  capacity_ = bytes;
+  return true;
+}
+
+int readPixels(FILE* stream, const Shape& shape, int flags, Scratch& scratch, unsigned char* out) {
+  if (shape.streamPixelBytes() == 0) return RGB_OK;
+  std::size_t got = 0;
+  const int status = fill(stream, shape.streamPixelBytes(), scratch, &got);
+  if (status == RGB_OK)
+    storeFrame(scratch.data(), shape, flags, out);
+  else if (status != RGB_ENOMEM)
+    storeScanlines(scratch.data(), got, shape, flags, out);
+  return status;
+}
+
+void planesOf(const unsigned char* pixels, std::size_t width, std::size_t height, int flags,
+              unsigned char* planes) {
+  const std::size_t plane = width * height;
+  unsigned char* red = planes;
+  if (!(flags & RGB_TOP_ROW_FIRST)) {
+    deinterleave(pixels, plane, red, red + plane, red + 2 * plane);
+    return;
+  }
+  for (std::size_t r = 0; r < height; ++r)
+    deinterleave(pixels + memoryRow(r, height, flags) * width * kChannels, width, red + r * width,
+                 red + r * width + plane, red + r * width + 2 * plane);
+}
+
+}  // namespace rgb
