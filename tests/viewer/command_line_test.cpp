@@ -11,15 +11,33 @@ namespace {
 
 const std::string kTitlePrefix = "ZU_KORVE   file: ";
 
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
 class CommandLine : public ViewerTest {
  protected:
-  // Runs the viewer to its end and checks that it opened no window.
-  xtest::Exit runWithoutWindow(const std::vector<std::string>& args,
-                               const std::string& workdir = "") {
+  // Runs the viewer to its end and checks that it opened no window and
+  // ended with exactly this status and output.
+  void expectEnds(const std::vector<std::string>& args, const Outcome& expected,
+                  const std::string& workdir = "") {
     const xtest::Exit exit = run(args, workdir);
     EXPECT_TRUE(exit.exited);
     EXPECT_EQ(x.windowsCreatedSinceLastCall(), 0);
-    return exit;
+    EXPECT_EQ(exit.status, expected.status);
+    EXPECT_EQ(exit.out, expected.out);
+    EXPECT_EQ(exit.err, expected.err);
+  }
+  // A failure with a message on stderr and nothing on stdout.
+  void expectFails(const std::vector<std::string>& args, const std::string& err,
+                   const std::string& workdir = "") {
+    expectEnds(args, {1, "", err}, workdir);
+  }
+  // A valid picture in the working folder.
+  void writePicture(const std::string& name) {
+    writeFrameFile(dir.file(name), {samplePicture(30, 20)});
   }
   // Starts the viewer, expects its window titled for `name`, quits it.
   void expectRunsOn(const std::vector<std::string>& args,
@@ -35,102 +53,81 @@ class CommandLine : public ViewerTest {
 };
 
 TEST_F(CommandLine, ShortHelpPrintsUsageOnStdoutAndSucceeds) {
-  const xtest::Exit exit = runWithoutWindow({"-h"});
-  EXPECT_EQ(exit.status, 0);
-  EXPECT_EQ(exit.out, usage(viewerPath()));
-  EXPECT_EQ(exit.err, "");
+  expectEnds({"-h"}, {0, usage(viewerPath()), ""});
 }
 
 TEST_F(CommandLine, LongHelpPrintsUsageOnStdoutAndSucceeds) {
-  const xtest::Exit exit = runWithoutWindow({"--help"});
-  EXPECT_EQ(exit.status, 0);
-  EXPECT_EQ(exit.out, usage(viewerPath()));
-  EXPECT_EQ(exit.err, "");
+  expectEnds({"--help"}, {0, usage(viewerPath()), ""});
 }
 
 TEST_F(CommandLine, OptionUPrintsUsageOnStderrAndFails) {
-  const xtest::Exit exit = runWithoutWindow({"-u"});
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err, usage(viewerPath()));
+  expectFails({"-u"}, usage(viewerPath()));
 }
 
 TEST_F(CommandLine, UnknownOptionIsReportedThenUsageOnStderr) {
-  const xtest::Exit exit = runWithoutWindow({"-x"});
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err,
-            viewerPath() + ": invalid option -- 'x'\n" + usage(viewerPath()));
+  expectFails({"-x"},
+              viewerPath() + ": invalid option -- 'x'\n" + usage(viewerPath()));
 }
 
 TEST_F(CommandLine, UnknownLongOptionIsReportedThenUsageOnStderr) {
-  const xtest::Exit exit = runWithoutWindow({"--input1", "a.rgb"});
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err, viewerPath() + ": unrecognized option '--input1'\n" +
-                          usage(viewerPath()));
+  expectFails({"--input1", "a.rgb"}, viewerPath() +
+                                         ": unrecognized option '--input1'\n" +
+                                         usage(viewerPath()));
 }
 
 TEST_F(CommandLine, InputOptionWithoutItsArgumentFails) {
-  const xtest::Exit exit = runWithoutWindow({"-0"});
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err, viewerPath() + ": option requires an argument -- '0'\n" +
+  expectFails({"-0"}, viewerPath() + ": option requires an argument -- '0'\n" +
                           usage(viewerPath()));
 }
 
 TEST_F(CommandLine, ArgumentJoinedToTheLongOptionFailsTheCount) {
-  writeFrameFile(dir.file("x"), {samplePicture(20, 10)});
-  const xtest::Exit exit = runWithoutWindow({"--input0=x"}, dir.path());
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, usage(viewerPath()));
-  EXPECT_EQ(exit.err, "");
+  writePicture("x");
+  expectEnds({"--input0=x"}, {1, usage(viewerPath()), ""}, dir.path());
 }
 
 TEST_F(CommandLine, ArgumentJoinedToTheShortOptionFailsTheCount) {
-  writeFrameFile(dir.file("x"), {samplePicture(20, 10)});
-  const xtest::Exit exit = runWithoutWindow({"-0x"}, dir.path());
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, usage(viewerPath()));
-  EXPECT_EQ(exit.err, "");
+  writePicture("x");
+  expectEnds({"-0x"}, {1, usage(viewerPath()), ""}, dir.path());
 }
 
 TEST_F(CommandLine, FiveWordsFailTheCount) {
-  writeFrameFile(dir.file("image.rgb"), {samplePicture(20, 10)});
-  const xtest::Exit exit =
-      runWithoutWindow({"-0", "image.rgb", "b", "c", "d"}, dir.path());
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, usage(viewerPath()));
-  EXPECT_EQ(exit.err, "");
+  writePicture("image.rgb");
+  expectEnds({"-0", "image.rgb", "b", "c", "d"}, {1, usage(viewerPath()), ""},
+             dir.path());
 }
 
 TEST_F(CommandLine, FirstOptionThatEndsTheProgramDecides) {
-  const xtest::Exit exit = runWithoutWindow({"-h", "-u"});
-  EXPECT_EQ(exit.status, 0);
-  EXPECT_EQ(exit.out, usage(viewerPath()));
-  EXPECT_EQ(exit.err, "");
+  expectEnds({"-h", "-u"}, {0, usage(viewerPath()), ""});
 }
 
 TEST_F(CommandLine, NoArgumentsLoadImageRgbFromTheWorkingFolder) {
-  writeFrameFile(dir.file("image.rgb"), {samplePicture(30, 20)});
+  writePicture("image.rgb");
   expectRunsOn({}, dir.path(), "image.rgb");
 }
 
 TEST_F(CommandLine, TwoPlainWordsRunOnImageRgb) {
-  writeFrameFile(dir.file("image.rgb"), {samplePicture(30, 20)});
+  writePicture("image.rgb");
   expectRunsOn({"alpha", "beta"}, dir.path(), "image.rgb");
 }
 
 TEST_F(CommandLine, LongInputOptionNamesTheFile) {
-  writeFrameFile(dir.file("other.rgb"), {samplePicture(30, 20)});
+  writePicture("other.rgb");
   expectRunsOn({"--input0", "other.rgb"}, dir.path(), "other.rgb");
 }
 
+TEST_F(CommandLine, TheLastInputOptionWins) {
+  // Joined to their options, two inputs still make the three words the
+  // count allows.
+  writePicture("good.rgb");
+  expectFails({"--input0=good.rgb", "--input0=missing.rgb"},
+              "unable to open RGB image file missing.rgb for reading.\n",
+              dir.path());
+  expectRunsOn({"-0missing.rgb", "-0good.rgb"}, dir.path(), "good.rgb");
+}
+
 TEST_F(CommandLine, MissingFileFailsWithTheReadersMessage) {
-  const xtest::Exit exit = runWithoutWindow({}, dir.path());
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err, "unable to open RGB image file image.rgb for reading.\n");
+  expectFails({}, "unable to open RGB image file image.rgb for reading.\n",
+              dir.path());
 }
 
 TEST_F(CommandLine, DamagedFileFailsWithTheReadersMessage) {
@@ -141,19 +138,16 @@ TEST_F(CommandLine, DamagedFileFailsWithTheReadersMessage) {
   Bytes bytes = rgbtest::headerBytes(header);
   bytes.resize(bytes.size() + 4 * 2 * 3, 0x80);
   rgbtest::writeFile(dir.file("bad.rgb"), bytes);
-  const xtest::Exit exit = runWithoutWindow({"-0", "bad.rgb"}, dir.path());
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err,
-            "ERROR: image has wrong magic number: 475. not an IRIS/RGB file.\n");
+  expectFails(
+      {"-0", "bad.rgb"},
+      "ERROR: image has wrong magic number: 475. not an IRIS/RGB file.\n",
+      dir.path());
 }
 
 TEST_F(CommandLine, NameLongerThan255CharactersIsRefusedBeforeAnyWindow) {
   const std::string name(256, 'n');
-  const xtest::Exit exit = runWithoutWindow({"-0", name}, dir.path());
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err, "input name is longer than 255 characters.\n");
+  expectFails({"-0", name}, "input name is longer than 255 characters.\n",
+              dir.path());
 }
 
 TEST_F(CommandLine, PictureWithoutColumnsIsRefused) {
@@ -161,10 +155,9 @@ TEST_F(CommandLine, PictureWithoutColumnsIsRefused) {
   header.xsize = 0;
   header.ysize = 5;
   rgbtest::writeFile(dir.file("empty.rgb"), rgbtest::headerBytes(header));
-  const xtest::Exit exit = runWithoutWindow({"-0", "empty.rgb"}, dir.path());
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err, "empty.rgb: pictures of 0 x 5 pixels cannot be shown.\n");
+  expectFails({"-0", "empty.rgb"},
+              "empty.rgb: pictures of 0 x 5 pixels cannot be shown.\n",
+              dir.path());
 }
 
 TEST_F(CommandLine, PictureWithoutRowsIsRefused) {
@@ -174,10 +167,9 @@ TEST_F(CommandLine, PictureWithoutRowsIsRefused) {
   Bytes bytes = rgbtest::headerBytes(header);
   rgbtest::append(bytes, rgbtest::headerBytes(header));
   rgbtest::writeFile(dir.file("flat.rgb"), bytes);
-  const xtest::Exit exit = runWithoutWindow({"-0", "flat.rgb"}, dir.path());
-  EXPECT_EQ(exit.status, 1);
-  EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(exit.err, "flat.rgb: pictures of 7 x 0 pixels cannot be shown.\n");
+  expectFails({"-0", "flat.rgb"},
+              "flat.rgb: pictures of 7 x 0 pixels cannot be shown.\n",
+              dir.path());
 }
 
 }  // namespace
