@@ -104,6 +104,19 @@ TEST(ToolExport, AllFramesWithANumberedName) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("f003.ppm")));
 }
 
+TEST(ToolExport, AZeroPaddingWidthIsRefusedBeforeAnyFile) {
+  rgbtest::TempDir dir;
+  rgbtest::writeFile(dir.file("s.rgb"),
+                     rgbtest::streamBytes(rgbtest::patternImage(2, 4, 3), 2, 4, 3, {1, 2}));
+  const Outcome run = runTool({"export", "--all", dir.file("s.rgb"), dir.file("f%00d.ppm")});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "rgbtool: '" + dir.file("f%00d.ppm") +
+                         "': only %d, %0Nd (N at most 9) and %% may follow a %\n");
+  for (const char* name : {"f0.ppm", "f1.ppm", "f00.ppm", "f01.ppm", "f%00d.ppm"})
+    EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
+}
+
 TEST(ToolExport, FromStandardInputToStandardOutput) {
   rgbtest::TempDir dir;
   const Bytes frames = rgbtest::patternImage(3, 4, 3, 6);
