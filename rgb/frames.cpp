@@ -2,8 +2,10 @@
 #include "rgb/frames.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,6 +17,14 @@ namespace {
 // Growth of the scratch for streams whose remaining size is unknown (pipes,
 // files cut short): the first step, doubled after that.
 constexpr std::size_t kFirstChunk = std::size_t{1} << 20;
+// A band of rows of all three planes read from a file at once: small
+// enough to stay in the core's cache between the read and the conversion.
+constexpr std::size_t kBandBytes = std::size_t{192} << 10;
+
+// Rows in memory run bottom up like the stream, or top down on request.
+std::size_t memoryRow(std::size_t row, std::size_t height, int flags) {
+  return (flags & RGB_TOP_ROW_FIRST) ? height - 1 - row : row;
+}
 
 // Bytes a regular file still holds after the stream's position; 0 when
 // that is not known (a pipe, a device).
@@ -25,6 +35,55 @@ std::size_t knownRemainder(FILE* stream) {
   const off_t position = ftello(stream);
   if (position < 0 || status.st_size <= position) return 0;
   return static_cast<std::size_t>(status.st_size - position);
+}
+
+// Reads `bytes` at `offset` of a file, resuming after short reads; false
+// when the file ends before them or the read fails.
+bool readAt(int fd, unsigned char* into, std::size_t bytes, off_t offset) {
+  while (bytes > 0) {
+    const ssize_t got = pread(fd, into, bytes, offset);
+    if (got <= 0) {
+      if (got < 0 && errno == EINTR) continue;
+      return false;
+    }
+    into += got;
+    bytes -= static_cast<std::size_t>(got);
+    offset += got;
+  }
+  return true;
+}
+
+// A frame of a regular file that holds all of it, converted band by band:
+// each band of rows is read from the three planes straight into a scratch
+// that stays in cache, so the pixels cross memory once, as in a plain read.
+// The alpha plane is skipped, not read. Leaves the stream after the frame.
+// False when the file turned out shorter (it was cut meanwhile); the stream
+// is then where the frame began, for the sequential path to read it again.
+bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, unsigned char* out) {
+  const auto width = static_cast<std::size_t>(shape.width);
+  const auto height = static_cast<std::size_t>(shape.height);
+  const std::size_t plane = shape.planeBytes();
+  const std::size_t rows = std::max<std::size_t>(1, std::min(height, kBandBytes / (kChannels * width)));
+  const off_t start = ftello(stream);
+  if (start < 0 || !scratch.reserve(kChannels * rows * width)) return false;
+  const int fd = fileno(stream);
+  for (std::size_t first = 0; first < height; first += rows) {
+    const std::size_t band = std::min(rows, height - first);
+    unsigned char* red = scratch.data();
+    for (std::size_t c = 0; c < kChannels; ++c)
+      if (!readAt(fd, red + c * band * width, band * width,
+                  start + static_cast<off_t>(c * plane + first * width)))
+        return fseeko(stream, start, SEEK_SET), false;
+    if (!(flags & RGB_TOP_ROW_FIRST)) {
+      interleave(red, red + band * width, red + 2 * band * width, band * width,
+                 out + first * width * kChannels);
+      continue;
+    }
+    for (std::size_t r = 0; r < band; ++r)
+      interleave(red + r * width, red + (band + r) * width, red + (2 * band + r) * width, width,
+                 out + memoryRow(first + r, height, flags) * width * kChannels);
+  }
+  return fseeko(stream, start + static_cast<off_t>(shape.streamPixelBytes()), SEEK_SET) == 0;
 }
 
 // Reads `need` bytes into the scratch, one read where the file is known to
@@ -42,11 +101,6 @@ int fill(FILE* stream, std::size_t need, Scratch& scratch, std::size_t* got) {
     if (read < chunk) return feof_unlocked(stream) ? RGB_ETRUNCATED : RGB_EIO;
   }
   return RGB_OK;
-}
-
-// Rows in memory run bottom up like the stream, or top down on request.
-std::size_t memoryRow(std::size_t row, std::size_t height, int flags) {
-  return (flags & RGB_TOP_ROW_FIRST) ? height - 1 - row : row;
 }
 
 void storeFrame(const unsigned char* planes, const Shape& shape, int flags, unsigned char* out) {
@@ -109,6 +163,9 @@ bool Scratch::reserve(std::size_t bytes) {
 
 int readPixels(FILE* stream, const Shape& shape, int flags, Scratch& scratch, unsigned char* out) {
   if (shape.streamPixelBytes() == 0) return RGB_OK;
+  if (!(flags & RGB_PLANAR) && knownRemainder(stream) >= shape.streamPixelBytes() &&
+      readBanded(stream, shape, flags, scratch, out))
+    return RGB_OK;
   std::size_t got = 0;
   const int status = fill(stream, shape.streamPixelBytes(), scratch, &got);
   if (status == RGB_OK)
