@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sys/time.h>
 
@@ -24,9 +25,12 @@ struct HeaderRead {
   long position;
 };
 
+// The record starts out filled with 0xAB, so that whatever a read leaves
+// in it is told apart from what was there before.
 HeaderRead readHeader(const Bytes& bytes) {
   Stream stream = streamOver(bytes);
   HeaderRead r{};
+  std::memset(&r.header, 0xAB, sizeof r.header);
   r.output = rgbtest::capture([&] { r.result = readRGBHeader(stream.get(), &r.header); });
   r.position = std::ftell(stream.get());
   return r;
@@ -140,6 +144,8 @@ TEST(ReadsHeaders, ShortStreamsReportTheBytesReadOnStdout) {
   r = readHeader(Bytes{});
   EXPECT_EQ(r.result, 0);
   EXPECT_EQ(r.output.out, "error reading 0 RGB header bytes.\n");
+  // A read that got nothing clears the magic: a caller that looks at it
+  // after a failure never takes the record for a header.
   EXPECT_EQ(r.header.MAGIC, 0);
 }
 
