@@ -1,11 +1,13 @@
 #include "rgbtool/frame_output.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdio>
 
 #include "rgbtool/diagnostics.h"
 #include "rgbtool/image_io.h"
+#include "rgbtool/output_file.h"
 #include "rgbtool/output_name.h"
 #include "rgbtool/progress.h"
 
@@ -18,7 +20,13 @@ bool chooseFormat(const FrameOutputOptions& options, ImageFormat& format) {
 }
 
 bool writeOne(const std::string& path, ImageFormat format, const Frame& frame,
-              const FrameFilter& filter, Progress* progress) {
+              const FrameFilter& filter, Progress* progress, const std::string& inputName,
+              const struct stat* input) {
+  // Replacing the stream being read would lose it, whatever the name says.
+  if (input && sameFile(path, *input)) {
+    report(path + ": is the same file as the input " + inputName + "; not overwritten");
+    return false;
+  }
   std::string line;
   const unsigned char* picture = filter(frame, line);
   if (!picture) return false;
@@ -57,6 +65,9 @@ int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter) {
     return kExitFailure;
   }
   FrameReader reader(input, options.file);
+  struct stat inputInfo;
+  const struct stat* inputFile =
+      fstat(fileno(input.get()), &inputInfo) == 0 ? &inputInfo : nullptr;
 
   if (!options.all) {
     if (!reader.skipTo(options.frame)) return kExitFailure;
@@ -67,7 +78,9 @@ int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter) {
       return kExitFailure;
     }
     if (status == FrameReader::Status::Failed) return kExitFailure;
-    return writeOne(options.out, format, frame, filter, nullptr) ? kExitOk : kExitFailure;
+    return writeOne(options.out, format, frame, filter, nullptr, options.file, inputFile)
+               ? kExitOk
+               : kExitFailure;
   }
 
   Progress progress("writing frames", input.seekable() ? input.size() : 0);
@@ -81,9 +94,10 @@ int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter) {
       return kExitFailure;
     }
     if (!writeOne(expandFramePattern(options.out, frame.index), format, frame, filter,
-                  &progress))
+                  &progress, options.file, inputFile))
       return kExitFailure;
-    if (input.seekable()) progress.update(static_cast<uint64_t>(ftello(input.get())));
+    if (input.seekable())
+      progress.update(static_cast<uint64_t>(ftello(input.get()) - input.start()));
   }
 }
 

@@ -32,7 +32,8 @@ bool FrameReader::skipTo(int index) {
   unsigned char bytes[kHeaderBytes];
   if (std::fread(bytes, 1, kHeaderBytes, stream) != kHeaderBytes ||
       !decodeHeader(bytes).valid()) {
-    std::rewind(stream);
+    if (fseeko(stream, input_.start(), SEEK_SET) != 0)
+      return failed(std::string("cannot seek: ") + std::strerror(errno));
     Frame first;
     if (next(first) != Status::Frame) return false;
     return failed("frame 0 is unusable");
@@ -42,7 +43,7 @@ bool FrameReader::skipTo(int index) {
   if (static_cast<uint64_t>(index) >= frames)
     return failed("has only " + std::to_string(frames) + " frame" + (frames == 1 ? "" : "s"));
   const uint64_t offset = static_cast<uint64_t>(index) * geometry.frameBytes();
-  if (fseeko(stream, static_cast<off_t>(offset), SEEK_SET) != 0)
+  if (fseeko(stream, input_.start() + static_cast<off_t>(offset), SEEK_SET) != 0)
     return failed(std::string("cannot seek: ") + std::strerror(errno));
   haveFirst_ = true;
   firstWidth_ = geometry.width;

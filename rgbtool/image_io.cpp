@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "rgbtool/frame_header.h"
+#include "rgbtool/output_file.h"
 
 namespace rgbtool {
 namespace {
@@ -36,50 +37,6 @@ std::size_t rowBytesOf(int width) { return kChannels * static_cast<std::size_t>(
 const unsigned char* frameRow(const unsigned char* frame, int width, int height, int topRow) {
   return frame + static_cast<std::size_t>(height - 1 - topRow) * rowBytesOf(width);
 }
-
-// ---- output files ----
-
-// An output opened by name; "-" is stdout. Removes a half-written file
-// unless commit() was called.
-class Output {
- public:
-  ~Output() {
-    if (fd_ < 0 || isStdout_) return;
-    close(fd_);
-    if (!committed_) unlink(path_.c_str());
-  }
-  bool open(const std::string& path, std::string& error) {
-    path_ = path;
-    if (path == "-") {
-      std::fflush(stdout);
-      fd_ = STDOUT_FILENO;
-      isStdout_ = true;
-      return true;
-    }
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) error = std::string("cannot create: ") + std::strerror(errno);
-    return fd_ >= 0;
-  }
-  int fd() const { return fd_; }
-  bool commit(std::string& error) {
-    if (isStdout_) return true;
-    const int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0) {
-      error = std::string("cannot write: ") + std::strerror(errno);
-      unlink(path_.c_str());
-      return false;
-    }
-    committed_ = true;
-    return true;
-  }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-  bool isStdout_ = false;
-  bool committed_ = false;
-};
 
 bool writeAll(int fd, std::vector<iovec>& pieces, std::string& error) {
   std::size_t first = 0;
@@ -179,9 +136,12 @@ bool writePng(int fd, const unsigned char* frame, int width, int height, std::st
   return ok;
 }
 
+// Everything pngReadBody fills in lives here, in the caller: a longjmp out
+// of libpng skips destructors in the function that called setjmp.
 struct PngRead {
   bool headerOnly = false;
   Image image;
+  std::vector<png_bytep> rows;
 };
 
 bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
@@ -195,7 +155,8 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
   if (job.headerOnly) return true;
 
   png_set_expand(png);
-  png_set_strip_16(png);
+  // Rounds to the nearest 8-bit value, as the PPM reader and netpbm do.
+  png_set_scale_16(png);
   png_set_strip_alpha(png);
   png_set_gray_to_rgb(png);
   png_set_interlace_handling(png);
@@ -207,11 +168,11 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
   job.image.pixels.reset(
       static_cast<unsigned char*>(std::malloc(rowBytesOf(width) * static_cast<std::size_t>(height))));
   if (!job.image.pixels) png_error(png, "out of memory");
-  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+  job.rows.resize(static_cast<std::size_t>(height));
   for (int row = 0; row < height; ++row)
-    rows[static_cast<std::size_t>(row)] = const_cast<png_bytep>(
+    job.rows[static_cast<std::size_t>(row)] = const_cast<png_bytep>(
         frameRow(job.image.pixels.get(), width, height, row));
-  png_read_image(png, rows.data());
+  png_read_image(png, job.rows.data());
   png_read_end(png, nullptr);
   return true;
 }
@@ -425,7 +386,7 @@ bool writeImage(const std::string& path, ImageFormat format, const unsigned char
             std::to_string(height) + ")";
     return false;
   }
-  Output out;
+  OutputFile out;
   if (!out.open(path, error)) return false;
   const bool written = format == ImageFormat::Png
                            ? writePng(out.fd(), frame, width, height, error)

@@ -18,7 +18,8 @@ bool parseFormatName(const std::string& name, ImageFormat& format);
 bool formatFromPath(const std::string& path, ImageFormat& format);
 
 // Writes an interleaved RGB frame (row 0 = bottom row) as a picture. path
-// "-" writes to stdout. A file left half-written by a failure is removed.
+// "-" writes to stdout. The picture replaces path only once it is complete
+// (see OutputFile); a failure leaves what was there.
 bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
                 int width, int height, std::string& error);
 

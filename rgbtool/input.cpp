@@ -1,6 +1,7 @@
 #include "rgbtool/input.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -34,8 +35,10 @@ bool InputStream::open(const std::string& path, Use use) {
   }
   struct stat info;
   if (fstat(fileno(stream_), &info) == 0 && S_ISREG(info.st_mode)) {
-    seekable_ = true;
-    size_ = static_cast<uint64_t>(info.st_size);
+    const off_t at = lseek(fileno(stream_), 0, SEEK_CUR);
+    seekable_ = at >= 0;
+    start_ = at >= 0 ? at : 0;
+    size_ = info.st_size > start_ ? static_cast<uint64_t>(info.st_size - start_) : 0;
   } else if (path != "-" && fstat(fileno(stream_), &info) == 0 && S_ISDIR(info.st_mode)) {
     error_ = "cannot read: is a directory";
     return false;

@@ -2,6 +2,8 @@
 #ifndef RGBTOOL_INPUT_H
 #define RGBTOOL_INPUT_H
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -25,6 +27,9 @@ class InputStream {
   FILE* get() const { return stream_; }
   // Regular files have a known size and can be seeked; pipes cannot.
   bool seekable() const { return seekable_; }
+  // A seekable stream begins where it stood when opened: standard input may
+  // have been read partly by whoever passed it on. size() counts from there.
+  off_t start() const { return start_; }
   uint64_t size() const { return size_; }
   const std::string& error() const { return error_; }
 
@@ -32,6 +37,7 @@ class InputStream {
   FILE* stream_ = nullptr;
   bool ownsStream_ = false;
   bool seekable_ = false;
+  off_t start_ = 0;
   uint64_t size_ = 0;
   std::string error_;
   std::vector<char> buffer_;

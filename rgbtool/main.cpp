@@ -1,6 +1,10 @@
 // rgbtool: examine, convert, mark and watch frame streams.
 #include <CLI/CLI.hpp>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -8,6 +12,7 @@
 
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
+#include "rgbtool/interrupt.h"
 #include "rgbtool/intervals.h"
 
 namespace {
@@ -104,6 +109,7 @@ int run(int argc, char** argv) {
     return usageError(e.what());
   }
   import.fixedStamps = start->count() > 0;
+  if (*exportCommand || *importCommand || *markCommand) interrupt::install();
 
   if (*infoCommand) return runInfo(info);
   if (*exportCommand) return runExport(exportOptions);
@@ -114,9 +120,24 @@ int run(int argc, char** argv) {
   return usageError("no command given");
 }
 
+// A closed standard descriptor would be taken by the next file opened, and
+// messages or results meant for it would go into that file instead.
+void occupyClosedStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (opened < 0) _exit(kExitFailure);
+    if (opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  occupyClosedStandardDescriptors();
   int status;
   try {
     status = run(argc, argv);

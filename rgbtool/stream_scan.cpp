@@ -67,8 +67,9 @@ uint64_t skipBytes(FILE* stream, uint64_t count) {
 
 class Scanner {
  public:
-  Scanner(FILE* stream, bool seekable, uint64_t size, StreamScan& out)
-      : stream_(stream), seekable_(seekable), size_(size), out_(out) {}
+  // Positions count from start, where the stream stood when opened.
+  Scanner(FILE* stream, bool seekable, off_t start, uint64_t size, StreamScan& out)
+      : stream_(stream), seekable_(seekable), start_(start), size_(size), out_(out) {}
 
   void run() {
     if (!readFirstHeader()) return;
@@ -83,7 +84,7 @@ class Scanner {
           out_.strayBytes = remaining;
           return;
         }
-        if (fseeko(stream_, static_cast<off_t>(position_), SEEK_SET) != 0) {
+        if (fseeko(stream_, start_ + static_cast<off_t>(position_), SEEK_SET) != 0) {
           out_.damage = std::string("cannot seek: ") + std::strerror(errno);
           return;
         }
@@ -167,6 +168,7 @@ class Scanner {
 
   FILE* stream_;
   bool seekable_;
+  off_t start_;
   uint64_t size_;
   StreamScan& out_;
   RawHeader first_;
@@ -183,7 +185,7 @@ StreamScan scanStream(const std::string& path) {
     return result;
   }
   result.opened = true;
-  Scanner(input.get(), input.seekable(), input.size(), result).run();
+  Scanner(input.get(), input.seekable(), input.start(), input.size(), result).run();
   return result;
 }
 
