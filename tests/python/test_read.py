@@ -1,0 +1,191 @@
+# SPDX-License-Identifier: MIT
+import errno
+import os
+import threading
+import warnings
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import rgbstream
+from conftest import frame_bytes, imagemagick_frame, pattern, stream_bytes
+
+
+def test_read_gives_top_row_first_like_imagemagick(tmp_path):
+    # 3 x 2 by hand: the top-left pixel red, the bottom-right one blue.
+    first = np.zeros((2, 3, 3), np.uint8)
+    first[0, 0] = (255, 0, 0)
+    first[1, 2] = (0, 0, 255)
+    second = pattern(1, 2, 3)[0]
+    path = tmp_path / "two.rgb"
+    path.write_bytes(stream_bytes([first, second], [40, 9_999_999]))
+
+    images, stamps = rgbstream.read(path)
+
+    assert images.dtype == np.uint8 and images.shape == (2, 2, 3, 3)
+    assert images.flags.c_contiguous
+    assert stamps.dtype == np.int32 and stamps.tolist() == [40, 9_999_999]
+    assert images[0, 0, 0].tolist() == [255, 0, 0] and images[0, 1, 2].tolist() == [0, 0, 255]
+    np.testing.assert_array_equal(images[1], second)
+    for n in range(2):
+        np.testing.assert_array_equal(images[n], imagemagick_frame(path, n))
+
+
+def test_reader_random_access_and_iteration(tmp_path):
+    frames = pattern(5, 4, 6, seed=1)
+    path = tmp_path / "five.rgb"
+    path.write_bytes(stream_bytes(frames, [0, 10, 20, 30, 40]))
+
+    with rgbstream.open(str(path)) as reader:
+        assert (reader.width, reader.height, reader.planes, len(reader)) == (6, 4, 3, 5)
+        last = reader[-1]
+        assert (last.stamp, last.index) == (40, 4)
+        np.testing.assert_array_equal(last.image, frames[4])
+        assert reader[-5].index == 0
+        for bad in (5, -6):
+            with pytest.raises(IndexError):
+                reader[bad]
+        seen = []
+        for frame in reader:
+            # Random access between steps must not move the iteration.
+            assert reader[0].index == 0
+            np.testing.assert_array_equal(frame.image, frames[frame.index])
+            seen.append((frame.index, frame.stamp))
+        assert seen == [(0, 0), (1, 10), (2, 20), (3, 30), (4, 40)]
+
+
+def test_rgba_gives_rgb_or_alpha_on_request(tmp_path):
+    rgba = pattern(2, 3, 4, channels=4, seed=2)
+    path = tmp_path / "rgba.rgb"
+    path.write_bytes(stream_bytes(rgba, [1, 2]))
+
+    images, _ = rgbstream.read(path)
+    np.testing.assert_array_equal(images, rgba[..., :3])
+    with_alpha, stamps = rgbstream.read(path, alpha=True)
+    assert with_alpha.shape == (2, 3, 4, 4) and stamps.tolist() == [1, 2]
+    np.testing.assert_array_equal(with_alpha, rgba)
+    with rgbstream.open(path) as reader:
+        assert reader.planes == 4
+        np.testing.assert_array_equal(reader.read(-1, alpha=True).image, rgba[1])
+        np.testing.assert_array_equal(reader[1].image, rgba[1, ..., :3])
+
+    # An RGB stream read with alpha is opaque.
+    plain = tmp_path / "rgb.rgb"
+    plain.write_bytes(stream_bytes(rgba[..., :3], [1, 2]))
+    opaque, _ = rgbstream.read(plain, alpha=True)
+    np.testing.assert_array_equal(opaque[..., :3], rgba[..., :3])
+    assert (opaque[..., 3] == 255).all()
+
+
+@pytest.mark.parametrize("stray", [100, 512 + 7])
+def test_stray_bytes_warn_and_keep_whole_frames(tmp_path, stray):
+    frames = pattern(2, 5, 5, seed=3)
+    path = tmp_path / "stray.rgb"
+    # Fewer stray bytes than a header, or a header and part of the pixels.
+    path.write_bytes(stream_bytes(frames, [1, 2]) + frame_bytes(frames[0], 3)[:stray])
+
+    with pytest.warns(rgbstream.StrayBytesWarning, match=f"{stray} stray bytes"):
+        images, stamps = rgbstream.read(path)
+    np.testing.assert_array_equal(images, frames)
+    assert stamps.tolist() == [1, 2]
+    with rgbstream.open(path) as reader:
+        assert len(reader) == 2
+        with pytest.warns(rgbstream.StrayBytesWarning, match=f"{stray} stray bytes"):
+            assert [frame.index for frame in reader] == [0, 1]
+
+
+def test_damaged_streams_raise_with_the_reason(tmp_path):
+    good = pattern(1, 4, 4, seed=4)[0]
+    cases = {
+        "foreign.rgb": (b"P6\n4 4\n255\n" + bytes(600), "wrong magic number"),
+        "second_bad.rgb": (frame_bytes(good, 0) + frame_bytes(good, 1, magic=475),
+                           "frame 1: wrong magic number"),
+        "resized.rgb": (frame_bytes(good, 0) + frame_bytes(np.zeros((2, 8, 3), np.uint8), 1),
+                        "frame 1: a frame differs in size"),
+    }
+    for name, (data, reason) in cases.items():
+        path = tmp_path / name
+        path.write_bytes(data)
+        with pytest.raises(rgbstream.Error, match=reason) as caught:
+            rgbstream.read(path)
+        assert isinstance(caught.value, ValueError)
+
+    with pytest.raises(FileNotFoundError) as missing:
+        rgbstream.read(tmp_path / "missing.rgb")
+    assert missing.value.errno == errno.ENOENT
+    assert missing.value.filename == str(tmp_path / "missing.rgb")
+
+
+def test_empty_file_has_no_frames(tmp_path):
+    path = tmp_path / "empty.rgb"
+    path.write_bytes(b"")
+    images, stamps = rgbstream.read(path)
+    assert images.shape[0] == 0 and stamps.shape == (0,)
+    with rgbstream.open(path) as reader:
+        assert len(reader) == 0 and list(reader) == []
+
+
+def _fifo(tmp_path):
+    path = tmp_path / "fifo.rgb"
+    try:
+        os.mkfifo(path)
+    except OSError as error:
+        pytest.fail(f"cannot make a FIFO for the test: {error}")
+    return path
+
+
+def test_fifo_frames_arrive_one_by_one(tmp_path):
+    # The producer is a thread of this process: it only runs while the
+    # reader waits inside the library if the GIL is released there.
+    path = _fifo(tmp_path)
+    frames = pattern(3, 7, 9, seed=5)
+    delivered = [threading.Event() for _ in frames]
+    failures = []
+
+    def produce():
+        try:
+            with open(path, "wb", buffering=0) as fifo:
+                for n, image in enumerate(frames):
+                    fifo.write(frame_bytes(image, 100 + n))
+                    # The next frame goes out only after this one was yielded.
+                    if not delivered[n].wait(30):
+                        failures.append(f"frame {n} was never yielded")
+                        return
+        except OSError as error:
+            failures.append(error)
+
+    producer = threading.Thread(target=produce, daemon=True)
+    producer.start()
+    with rgbstream.open(path) as reader:
+        assert (reader.width, reader.height) == (9, 7)
+        with pytest.raises(TypeError):
+            len(reader)
+        with pytest.raises(TypeError):
+            reader[0]
+        for frame in reader:
+            np.testing.assert_array_equal(frame.image, frames[frame.index])
+            assert frame.stamp == 100 + frame.index
+            delivered[frame.index].set()
+    producer.join(30)
+    assert not producer.is_alive() and not failures
+    assert all(event.is_set() for event in delivered)
+
+
+def test_read_whole_fifo_with_cut_last_frame(tmp_path):
+    path = _fifo(tmp_path)
+    frames = pattern(2, 3, 5, seed=6)
+    data = stream_bytes(frames, [7, 8]) + frame_bytes(frames[0], 9)[:530]
+
+    def produce():
+        with open(path, "wb") as fifo:
+            fifo.write(data)
+
+    producer = threading.Thread(target=produce, daemon=True)
+    producer.start()
+    with pytest.warns(rgbstream.StrayBytesWarning, match="ended inside frame 2"):
+        images, stamps = rgbstream.read(Path(path))
+    producer.join(30)
+    assert images.shape == (2, 3, 5, 3) and images.flags.c_contiguous
+    np.testing.assert_array_equal(images, frames)
+    assert stamps.dtype == np.int32 and stamps.tolist() == [7, 8]
