@@ -2,61 +2,31 @@
 // command line: small valid streams (RGB and RGBA, odd widths, several
 // frames) and the usual kinds of damage (stray bytes, a truncated last frame,
 // bad header fields, frames of different sizes, sizes declared with no data).
-// The bytes are built here from the format itself, not with the library.
+// The bytes are built from the format itself, with the test suites' header
+// builder, not with the library.
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
+
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using rgbtest::Bytes;
+using rgbtest::headerBytes;
 
-constexpr std::size_t kHeaderBytes = 512;
-constexpr uint16_t kMagic = 474;
-
-struct Frame {
-  uint16_t width = 1;
-  uint16_t height = 1;
-  uint16_t planes = 3;
-  int32_t stamp = 0;
+// A frame's header fields, with the pixel pattern of frame number `seed`.
+struct Frame : rgbtest::HeaderFields {
   unsigned seed = 0;
-  uint16_t magic = kMagic;
-  uint8_t storage = 0;
-  uint8_t bpc = 1;
-  uint16_t dimension = 3;
 };
-
-void put16(Bytes& b, std::size_t at, uint16_t v) {
-  b[at] = static_cast<uint8_t>(v >> 8);
-  b[at + 1] = static_cast<uint8_t>(v);
-}
-
-void put32(Bytes& b, std::size_t at, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
-
-Bytes header(const Frame& f) {
-  Bytes b(kHeaderBytes, 0);
-  put16(b, 0, f.magic);
-  b[2] = f.storage;
-  b[3] = f.bpc;
-  put16(b, 4, f.dimension);
-  put16(b, 6, f.width);
-  put16(b, 8, f.height);
-  put16(b, 10, f.planes);
-  put32(b, 16, 255);
-  put32(b, 108, f.stamp);
-  return b;
-}
 
 // Header plus planar pixels in a pattern that differs per plane and pixel.
 Bytes frame(const Frame& f) {
-  Bytes b = header(f);
-  const std::size_t pixels = std::size_t{f.width} * f.height;
-  for (std::size_t c = 0; c < f.planes; ++c)
+  Bytes b = headerBytes(f);
+  const std::size_t pixels = std::size_t{f.xsize} * f.ysize;
+  for (std::size_t c = 0; c < f.zsize; ++c)
     for (std::size_t p = 0; p < pixels; ++p)
       b.push_back(static_cast<uint8_t>(p * 37 + c * 91 + f.seed * 13 + 5));
   return b;
@@ -66,7 +36,7 @@ Bytes frame(const Frame& f) {
 Bytes frames(Frame f, int count, int32_t firstStamp = 1000) {
   Bytes b;
   for (int n = 0; n < count; ++n) {
-    f.stamp = firstStamp + 40 * n;
+    f.timestamp = firstStamp + 40 * n;
     f.seed = static_cast<unsigned>(n);
     const Bytes one = frame(f);
     b.insert(b.end(), one.begin(), one.end());
@@ -87,9 +57,9 @@ Bytes cut(Bytes b, std::size_t drop) {
 
 Frame sized(uint16_t width, uint16_t height, uint16_t planes = 3) {
   Frame f;
-  f.width = width;
-  f.height = height;
-  f.planes = planes;
+  f.xsize = width;
+  f.ysize = height;
+  f.zsize = planes;
   return f;
 }
 
@@ -109,8 +79,8 @@ int main(int argc, char** argv) {
   const std::string out = argv[1];
 
   Frame example = sized(2, 1);
-  example.stamp = 1000;
-  Bytes example_bytes = header(example);
+  example.timestamp = 1000;
+  Bytes example_bytes = headerBytes(example);
   for (const int v : {1, 4, 2, 5, 3, 6}) example_bytes.push_back(static_cast<uint8_t>(v));
 
   Frame badMagic = sized(3, 2);
@@ -142,8 +112,8 @@ int main(int argc, char** argv) {
                                        frames(sized(4, 2, 4), 1)})},
       {"rgb_second_header_damaged", secondDamaged},
       {"rgb_stamps_across_wrap", frames(sized(3, 1), 3, 9999950)},
-      {"rgb_huge_declared", joined({header(sized(65535, 65535)), Bytes(64, 1)})},
-      {"rgba_wide_declared", joined({header(sized(65535, 1, 4)), Bytes(300, 2)})},
+      {"rgb_huge_declared", joined({headerBytes(sized(65535, 65535)), Bytes(64, 1)})},
+      {"rgba_wide_declared", joined({headerBytes(sized(65535, 1, 4)), Bytes(300, 2)})},
       {"bad_magic", frame(badMagic)},
       {"compressed", frame(compressed)},
       {"two_bytes_per_channel", frame(wideChannels)},

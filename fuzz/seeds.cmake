@@ -2,7 +2,13 @@
 # program. Included by the fuzz build and by the replay tests; the first
 # include defines it.
 if(NOT TARGET rgb_fuzz_seeds)
-  add_executable(rgb_fuzz_seeds ${CMAKE_CURRENT_LIST_DIR}/make_seeds.cpp)
+  # The header builder is the test suites' own (tests/support, which needs
+  # no GoogleTest); the library is linked only because that file also holds
+  # helpers that call it.
+  add_executable(rgb_fuzz_seeds ${CMAKE_CURRENT_LIST_DIR}/make_seeds.cpp
+                                ${PROJECT_SOURCE_DIR}/tests/support/test_support.cpp)
+  target_include_directories(rgb_fuzz_seeds PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(rgb_fuzz_seeds PRIVATE rgb::rgb)
   rgb_strict_warnings(rgb_fuzz_seeds)
   set(RGB_FUZZ_SEED_DIR ${PROJECT_BINARY_DIR}/fuzz-seeds CACHE INTERNAL "Seed corpus folder")
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/fuzz-seeds.stamp
