@@ -17,6 +17,15 @@ namespace rgbfuzz {
 #define RGBFUZZ_CHECK(condition) \
   ((condition) ? static_cast<void>(0) : ::rgbfuzz::fail(#condition, __FILE__, __LINE__))
 
+// Byte-by-byte comparisons run with no coverage callbacks: a callback per
+// byte compared made the checks cost more than the library calls they check,
+// and the edges of a comparison loop tell the fuzzer nothing about the input.
+#if defined(__clang__)
+#define RGBFUZZ_NO_COVERAGE __attribute__((no_sanitize("coverage")))
+#else
+#define RGBFUZZ_NO_COVERAGE
+#endif
+
 // Bytes of a frame header; the header fields a caller needs to size buffers.
 constexpr std::size_t kHeaderBytes = 512;
 struct Peek {
@@ -28,6 +37,10 @@ struct Peek {
   int32_t stamp = 0;
   // Bytes of the whole frame in the stream.
   uint64_t frameBytes() const;
+  // A frame with no pixels still costs the readers a pass per row and plane;
+  // true when `frames` such frames would take more rows than any frame with
+  // pixels can in a fuzz input, so the targets read them only up to there.
+  bool tooManyEmptyRows(int frames) const;
 };
 Peek peekHeader(const uint8_t* data, std::size_t size);
 
@@ -73,6 +86,9 @@ int completeFrames(const uint8_t* data, std::size_t size, int frames);
 // Checks frames [0, count) of an interleaved buffer (and their stamps when
 // times is not null) against the planar frames at the start of data.
 void checkFrames(const uint8_t* data, const unsigned char* images, const int* times, int count);
+
+// Whether all `bytes` bytes at `p` are `value`.
+bool allBytesAre(const unsigned char* p, std::size_t bytes, unsigned char value);
 
 // The pointer variables a caller hands to the readers, freed on scope exit.
 struct Buffers {

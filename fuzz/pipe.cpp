@@ -29,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     RGBFUZZ_CHECK(position >= 0);
     const uint8_t* rest = data + position;
     const std::size_t left = size - static_cast<std::size_t>(position);
+    // The later calls would only spin through rows without pixels.
+    if (rgbfuzz::peekHeader(rest, left).tooManyEmptyRows(1)) break;
     if (buffers.images && !nextFrameFits(rest, left, capacityPixels)) buffers.release();
     const bool fresh = buffers.images == nullptr;
     int width = -1;

@@ -26,6 +26,8 @@ bool load(const uint8_t* data, std::size_t size, Frames* frames) {
   const rgbfuzz::InputStream stream(data, size);
   const int count = getRGBNoOfFrames(stream.get());
   if (count <= 0) return false;
+  // Read once here and twice more from the file written back.
+  if (rgbfuzz::peekHeader(data, size).tooManyEmptyRows(3 * count)) return false;
   frames->count = readRGBTimeStream(stream.get(), &frames->buffers.images, &frames->width,
                                     &frames->height, count, &frames->buffers.times);
   return frames->count == count;

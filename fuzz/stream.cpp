@@ -1,6 +1,11 @@
 // Arbitrary bytes as a frame stream: the header reader, then the stream
 // reader for several frame counts, once allocating its own buffers and once
-// filling buffers the caller sized from the first header.
+// filling buffers the caller sized from the first header. The counts are
+// chosen around the number of complete frames in the input, where the
+// reader's answer changes: one frame, all complete frames, one more (it fails
+// at the first incomplete frame) and two more (it also leaves the frame after
+// the failing one alone). Any other count repeats one of these cases.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,26 +17,28 @@ namespace {
 using rgbfuzz::Buffers;
 using rgbfuzz::InputStream;
 
-constexpr int kFrameCounts[] = {1, 2, 3, 5};
-// Caller buffers are filled with a sentinel and checked byte by byte; larger
-// ones than this would slow the fuzzer down for frames that cannot be in a
-// fuzz input anyway.
-constexpr std::size_t kCallerBufferLimit = std::size_t{1} << 20;
+// Complete frames looked for in an input.
+constexpr int kMaxCompleteFrames = 5;
+// Caller buffers are allocated at the size the caller promises and partly
+// filled with a sentinel; larger ones than this would cost time for frames
+// that cannot be in a fuzz input anyway (and the fuzz build refuses larger
+// allocations, see allocation_ceiling.cpp).
+constexpr std::size_t kCallerBufferLimit = std::size_t{64} << 10;
 // Reads of several frames that the library allocates for are tried up to
 // this declared size.
 constexpr std::size_t kAllocatingLimit = std::size_t{4} << 20;
 constexpr unsigned char kSentinel = 0xA5;
 constexpr int kStampSentinel = -12345;
 
-void checkHeaderReader(const uint8_t* data, std::size_t size) {
-  const InputStream stream(data, size);
+void checkHeaderReader(const uint8_t* data, std::size_t size, FILE* stream) {
+  std::rewind(stream);
   RGBHeader header;
   std::memset(&header, 0, sizeof header);
-  const int accepted = readRGBHeader(stream.get(), &header);
+  const int accepted = readRGBHeader(stream, &header);
   const rgbfuzz::Peek peek = rgbfuzz::peekHeader(data, size);
   RGBFUZZ_CHECK(accepted == (peek.valid ? 1 : 0));
   // It consumes what it could read, at most one header.
-  RGBFUZZ_CHECK(static_cast<std::size_t>(std::ftell(stream.get())) ==
+  RGBFUZZ_CHECK(static_cast<std::size_t>(std::ftell(stream)) ==
                 (size < rgbfuzz::kHeaderBytes ? size : rgbfuzz::kHeaderBytes));
   if (peek.complete) {
     RGBFUZZ_CHECK(header.XSIZE == peek.width && header.YSIZE == peek.height &&
@@ -40,28 +47,31 @@ void checkHeaderReader(const uint8_t* data, std::size_t size) {
 }
 
 // A count of zero or less is returned as it is and reads nothing.
-void checkNothingRequested(const uint8_t* data, std::size_t size, int frames) {
-  const InputStream stream(data, size);
-  Buffers buffers;
-  int width = -7;
-  int height = -7;
-  RGBFUZZ_CHECK(readRGBTimeStream(stream.get(), &buffers.images, &width, &height, frames,
-                                  &buffers.times) == frames);
-  RGBFUZZ_CHECK(std::ftell(stream.get()) == 0);
-  RGBFUZZ_CHECK(!buffers.images && !buffers.times && width == -7 && height == -7);
+void checkNothingRequested(FILE* stream) {
+  std::rewind(stream);
+  for (const int frames : {0, -1}) {
+    Buffers buffers;
+    int width = -7;
+    int height = -7;
+    RGBFUZZ_CHECK(readRGBTimeStream(stream, &buffers.images, &width, &height, frames,
+                                    &buffers.times) == frames);
+    RGBFUZZ_CHECK(std::ftell(stream) == 0);
+    RGBFUZZ_CHECK(!buffers.images && !buffers.times && width == -7 && height == -7);
+  }
 }
 
-void checkAllocating(const uint8_t* data, std::size_t size, int frames) {
+void checkAllocating(const uint8_t* data, std::size_t size, FILE* stream, int frames) {
   // Large buffers cost the sanitizer milliseconds each; the single-frame
   // read still meets every declared size, the longer reads only small ones.
   std::size_t declared = 0;
   const rgbfuzz::Peek first = rgbfuzz::peekHeader(data, size);
   if (frames > 1 && !rgbfuzz::imageBytes(first, frames, kAllocatingLimit, &declared)) return;
-  const InputStream stream(data, size);
+  if (first.tooManyEmptyRows(frames)) return;
+  std::rewind(stream);
   Buffers buffers;
   int width = -1;
   int height = -1;
-  const int got = readRGBTimeStream(stream.get(), &buffers.images, &width, &height, frames,
+  const int got = readRGBTimeStream(stream, &buffers.images, &width, &height, frames,
                                     &buffers.times);
   const int complete = rgbfuzz::completeFrames(data, size, frames);
   RGBFUZZ_CHECK(got == (complete == frames ? frames : 0));
@@ -74,45 +84,55 @@ void checkAllocating(const uint8_t* data, std::size_t size, int frames) {
   }
 }
 
-void checkCallerBuffers(const uint8_t* data, std::size_t size, int frames) {
+void checkCallerBuffers(const uint8_t* data, std::size_t size, FILE* stream, int frames) {
   const rgbfuzz::Peek first = rgbfuzz::peekHeader(data, size);
   std::size_t bytes = 0;
   if (!first.valid || !rgbfuzz::imageBytes(first, frames, kCallerBufferLimit, &bytes)) return;
+  if (first.tooManyEmptyRows(frames)) return;
+  const int complete = rgbfuzz::completeFrames(data, size, frames);
+  const std::size_t frameImage = bytes / static_cast<std::size_t>(frames);
+  // Only the frames after the failing one must stay untouched, so only they
+  // get the sentinel.
+  const std::size_t untouched =
+      std::min(bytes, static_cast<std::size_t>(complete + 1) * frameImage);
   Buffers buffers;
   // Exactly the size the caller promises, so any write past it is caught.
   buffers.images = static_cast<unsigned char*>(std::malloc(bytes ? bytes : 1));
   buffers.times = static_cast<int*>(std::malloc(static_cast<std::size_t>(frames) * sizeof(int)));
   RGBFUZZ_CHECK(buffers.images && buffers.times);
-  std::memset(buffers.images, kSentinel, bytes);
+  std::memset(buffers.images + untouched, kSentinel, bytes - untouched);
   for (int n = 0; n < frames; ++n) buffers.times[n] = kStampSentinel;
   unsigned char* const images = buffers.images;
   int* const times = buffers.times;
 
-  const InputStream stream(data, size);
+  std::rewind(stream);
   int width = -1;
   int height = -1;
-  const int got = readRGBTimeStream(stream.get(), &buffers.images, &width, &height, frames,
+  const int got = readRGBTimeStream(stream, &buffers.images, &width, &height, frames,
                                     &buffers.times);
   RGBFUZZ_CHECK(buffers.images == images && buffers.times == times);
-  const int complete = rgbfuzz::completeFrames(data, size, frames);
   RGBFUZZ_CHECK(got == (complete == frames ? frames : 0));
   rgbfuzz::checkFrames(data, images, times, complete);
   // Frames after the failing one are never touched.
-  const std::size_t frameImage = bytes / static_cast<std::size_t>(frames);
-  for (std::size_t i = static_cast<std::size_t>(complete + 1) * frameImage; i < bytes; ++i)
-    RGBFUZZ_CHECK(images[i] == kSentinel);
+  RGBFUZZ_CHECK(rgbfuzz::allBytesAre(images + untouched, bytes - untouched, kSentinel));
   for (int n = complete + 1; n < frames; ++n) RGBFUZZ_CHECK(times[n] == kStampSentinel);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  checkHeaderReader(data, size);
-  checkNothingRequested(data, size, 0);
-  checkNothingRequested(data, size, -1);
-  for (const int frames : kFrameCounts) {
-    checkAllocating(data, size, frames);
-    checkCallerBuffers(data, size, frames);
+  // One stream for all calls, rewound before each: opening one per call cost
+  // more than most of the calls.
+  const InputStream stream(data, size);
+  checkNothingRequested(stream.get());
+  checkHeaderReader(data, size, stream.get());
+  const int complete = rgbfuzz::completeFrames(data, size, kMaxCompleteFrames);
+  int previous = 0;
+  for (const int frames : {1, complete, complete + 1, complete + 2}) {
+    if (frames <= previous) continue;
+    previous = frames;
+    checkAllocating(data, size, stream.get(), frames);
+    checkCallerBuffers(data, size, stream.get(), frames);
   }
   return 0;
 }
