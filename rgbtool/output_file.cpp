@@ -77,25 +77,27 @@ bool OutputFile::open(const std::string& path, std::string& error) {
     direct_ = true;
     return true;
   }
-  if (!resolveLinks(path, destination_, error)) return false;
   struct stat info;
+  if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    // Devices and pipes cannot be replaced, and their readers wait on this
+    // very node. Opened by the given name, since links such as /dev/stdout
+    // lead to names that only the kernel can open.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+      error = errorText("cannot open", errno);
+      return false;
+    }
+    direct_ = true;
+    return true;
+  }
+  if (!resolveLinks(path, destination_, error)) return false;
   mode_t mode = kNewFileMode & ~currentUmask();
   bool existing = false;
   if (stat(destination_.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) {
-      error = "cannot write: is a directory";
-      return false;
-    }
     if (!S_ISREG(info.st_mode)) {
-      // Devices and pipes cannot be replaced, and their readers wait on
-      // this very node.
-      fd_ = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC);
-      if (fd_ < 0) {
-        error = errorText("cannot open", errno);
-        return false;
-      }
-      direct_ = true;
-      return true;
+      error = S_ISDIR(info.st_mode) ? "cannot write: is a directory"
+                                    : "cannot write: changed while being opened";
+      return false;
     }
     mode = info.st_mode & kModeBits;
     existing = true;

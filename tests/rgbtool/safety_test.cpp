@@ -319,6 +319,44 @@ TEST(ToolSafety, InterruptedImportAppendsNothing) {
   }
 }
 
+TEST(ToolSafety, InterruptedExportLeavesTheOldPicture) {
+  rgbtest::TempDir dir;
+  // Large enough that encoding the PNG outlasts the polling below.
+  const int side = 2000;
+  rgbtest::writeFile(
+      dir.file("big.rgb"),
+      rgbtest::streamBytes(rgbtest::patternImage(1, side, side, 3), 1, side, side, {0}));
+  const Bytes old = {'o', 'l', 'd', '\n'};
+  rgbtest::writeFile(dir.file("out.png"), old);
+  const std::set<std::string> before = namesIn(dir.path());
+  const int pid = startTool({"export", dir.file("big.rgb"), dir.file("out.png")},
+                            dir.file("export.out"), dir.file("export.err"));
+  // Signal once the picture is being written, beside its destination.
+  const auto deadline = Clock::now() + kPatience;
+  bool writing = false;
+  while (!writing && Clock::now() < deadline) {
+    for (const std::string& name : namesIn(dir.path()))
+      writing = writing || name.rfind(".out.png.", 0) == 0;
+    siginfo_t ended{};
+    if (!writing &&
+        (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+         ended.si_pid == pid))
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (!writing) {
+    stop(pid);
+    FAIL() << "no temporary picture beside out.png was seen";
+  }
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(waitFor(pid), 128 + SIGTERM);
+  EXPECT_EQ(rgbtest::readFile(dir.file("out.png")), old);
+  std::set<std::string> after = namesIn(dir.path());
+  after.erase("export.out");
+  after.erase("export.err");
+  EXPECT_EQ(after, before) << "the temporary picture was left behind";
+}
+
 TEST(ToolSafety, FailedImportKeepsAConcurrentAppendersFrame) {
   rgbtest::TempDir dir;
   const std::string stream = dir.file("s.rgb");
