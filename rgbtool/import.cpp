@@ -129,15 +129,19 @@ class Appender {
   // Undoes the appends; says what is left behind.
   void rollBack(std::size_t framesWritten) {
     if (fd_ < 0) {
-      if (!out_.empty() && out_ != "-") report(out_ + ": nothing appended");
+      // Never created, or closed with an error after its frames went out.
+      if (written_ == 0) {
+        report(out_ + ": nothing appended");
+      } else {
+        report(out_ + ": " + std::to_string(framesWritten) + " frame(s) of this run may be in it");
+      }
       return;
     }
     bool undone = false;
     struct stat info;
     if (regular_ && fstat(fd_, &info) == 0 && info.st_size >= start_ &&
         info.st_size <= start_ + written_ + pending_) {
-      undone = created_ && start_ == 0 ? unlink(out_.c_str()) == 0
-                                       : ftruncate(fd_, start_) == 0;
+      undone = (created_ && start_ == 0 && removeCreated(info)) || ftruncate(fd_, start_) == 0;
     }
     interrupt::clearAppend();
     if (undone) {
@@ -152,6 +156,13 @@ class Appender {
   }
 
  private:
+  // Removes the file this run created, if its name still leads to it.
+  bool removeCreated(const struct stat& file) {
+    struct stat named;
+    return stat(out_.c_str(), &named) == 0 && named.st_dev == file.st_dev &&
+           named.st_ino == file.st_ino && unlink(out_.c_str()) == 0;
+  }
+
   bool create() {
     {
       interrupt::Deferred hold;

@@ -35,11 +35,10 @@ void onSignal(int signal) {
     const off_t start = appendStart.load();
     if (fstat(fd, &info) == 0 && info.st_size >= windowLow.load() &&
         info.st_size <= windowHigh.load()) {
-      if (created[0] != '\0' && start == 0) {
-        unlink(created);
-      } else {
-        ftruncate(fd, start);
-      }
+      struct stat named;
+      const bool ours = created[0] != '\0' && start == 0 && stat(created, &named) == 0 &&
+                        named.st_dev == info.st_dev && named.st_ino == info.st_ino;
+      if (!ours || unlink(created) != 0) (void)!ftruncate(fd, start);
     }
   }
   _exit(kSignalBase + signal);
