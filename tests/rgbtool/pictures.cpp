@@ -1,5 +1,6 @@
 #include "tests/rgbtool/pictures.h"
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
@@ -88,6 +89,39 @@ Picture patternPicture(int width, int height, unsigned seed) {
   // Make the top and bottom rows tell apart even for tiny pictures.
   for (std::size_t i = 0; i < rowBytes(width); ++i) picture.rgb[i] ^= 0x5a;
   return picture;
+}
+
+Bytes markableFrames(int frames, int width, int height) {
+  Bytes image = rgbtest::patternImage(frames, width, height, 11);
+  for (unsigned char& byte : image) byte &= 0x7f;
+  for (int n = 0; n < frames; ++n) {
+    auto paint = [&](int row, int rows, int column, int columns, unsigned char red,
+                     unsigned char green, unsigned char blue) {
+      for (int i = row; i < std::min(row + rows, height); ++i)
+        for (int j = column; j < std::min(column + columns, width); ++j) {
+          const std::size_t at =
+              kChannels * ((static_cast<std::size_t>(n) * static_cast<std::size_t>(height) +
+                            static_cast<std::size_t>(i)) *
+                               static_cast<std::size_t>(width) +
+                           static_cast<std::size_t>(j));
+          image[at] = red;
+          image[at + 1] = green;
+          image[at + 2] = blue;
+        }
+    };
+    paint(310, 10 + n, 210, 10, 191, 191, 191);  // (10 + n) * 10, just bright
+    paint(295, 10, 195, 10, 255, 255, 255);      // across a corner: 4 * 4 inside
+    paint(400, 10, 300, 10, 255, 255, 190);      // blue not above 190
+    paint(100, 10, 100, 10, 255, 255, 255);      // outside
+    paint(500, 1, 250, 10, 255, 255, 255);       // on the top edge
+  }
+  return image;
+}
+
+Bytes frameAt(const Bytes& frames, int index, int width, int height) {
+  const std::size_t size = rowBytes(width) * static_cast<std::size_t>(height);
+  const auto first = frames.begin() + static_cast<long>(size * static_cast<std::size_t>(index));
+  return Bytes(first, first + static_cast<long>(size));
 }
 
 }  // namespace rgbtooltest

@@ -32,6 +32,15 @@ Bytes frameOfPicture(const Picture& picture);
 // A picture with a deterministic pattern that differs per row and column.
 Picture patternPicture(int width, int height, unsigned seed);
 
+// Frames (at least 220 x 330) whose region of interest holds a known number
+// of bright pixels on a background with none: frame n has (10 + n) * 10 + 16,
+// so 116, 126, 136, ... Bright pixels outside the region, and ones with a
+// single channel at 190, lie around them and must not count.
+Bytes markableFrames(int frames, int width, int height);
+
+// Frame `index` of an interleaved frame buffer.
+Bytes frameAt(const Bytes& frames, int index, int width, int height);
+
 }  // namespace rgbtooltest
 
 #endif  // RGBTOOL_TESTS_PICTURES_H

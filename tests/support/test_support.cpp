@@ -136,6 +136,34 @@ Bytes streamBytes(const Bytes& interleaved, int frames, int width, int height,
   return stream;
 }
 
+Bytes markedDisplay(const Bytes& frame, int width, int height) {
+  Bytes display = frame;
+  auto pixel = [&](int row, int column) {
+    return display.data() + 3 * (static_cast<size_t>(row) * static_cast<size_t>(width) +
+                                 static_cast<size_t>(column));
+  };
+  for (int i = 301; i < 500 && i < height; ++i)
+    for (int j = 201; j < 400 && j < width; ++j) {
+      unsigned char* p = pixel(i, j);
+      if (p[0] > 190 && p[1] > 190 && p[2] > 190) {
+        p[0] = 0;
+        p[1] = 255;
+        p[2] = 0;
+      }
+    }
+  auto light = [&](int i, int j, size_t channel) {
+    if (i < height && j < width) pixel(i, j)[channel] = 255;
+  };
+  for (int i = 300; i < 500; ++i) light(i, 200, 2);  // left: blue
+  for (int i = 300; i < 500; ++i) light(i, 400, 1);  // right: green
+  for (int j = 200; j < 400; ++j) light(300, j, 0);  // bottom: red
+  for (int j = 200; j < 400; ++j) {                  // top: red, green
+    light(500, j, 0);
+    light(500, j, 1);
+  }
+  return display;
+}
+
 void writeFile(const std::string& path, const Bytes& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()),

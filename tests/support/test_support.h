@@ -64,6 +64,14 @@ Bytes frameBytes(const Bytes& interleaved, int index, int width, int height,
 Bytes streamBytes(const Bytes& interleaved, int frames, int width, int height,
                   const std::vector<int32_t>& stamps, uint16_t zsize = 3);
 
+// The display image of one interleaved frame (row 0 at the bottom), worked
+// out pixel by pixel from the marking rules and independent of the viewer's
+// own code: inside rows 300..500 and columns 200..400 (exclusive), pixels
+// with all channels above 190 turn pure green; then the edges, clipped to
+// the picture, set single channels to 255: left blue, right green, bottom
+// red, top red and green.
+Bytes markedDisplay(const Bytes& frame, int width, int height);
+
 void writeFile(const std::string& path, const Bytes& bytes);
 // A stdio stream closed when it goes out of scope.
 struct StreamCloser {

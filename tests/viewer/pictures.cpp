@@ -48,31 +48,8 @@ Picture samplePicture(int width, int height, unsigned seed) {
 }
 
 Picture expectedDisplay(const Picture& input) {
-  Picture display{input.width, input.height, Bytes(input.rgb.size(), 0)};
-  auto bright = [](const unsigned char* p) {
-    return p[0] > 190 && p[1] > 190 && p[2] > 190;
-  };
-  for (int i = 0; i < input.height; ++i) {
-    for (int j = 0; j < input.width; ++j) {
-      const unsigned char* in = input.at(i, j);
-      const bool inside = i > 300 && i < 500 && j > 200 && j < 400;
-      if (inside && bright(in))
-        display.set(i, j, 0, 255, 0);
-      else
-        display.set(i, j, in[0], in[1], in[2]);
-    }
-  }
-  auto light = [&display](int i, int j, int channel) {
-    if (i < display.height && j < display.width) display.at(i, j)[channel] = 255;
-  };
-  for (int i = 300; i < 500; ++i) light(i, 200, 2);  // left: blue
-  for (int i = 300; i < 500; ++i) light(i, 400, 1);  // right: green
-  for (int j = 200; j < 400; ++j) light(300, j, 0);  // lower: red
-  for (int j = 200; j < 400; ++j) {                  // upper: red, green
-    light(500, j, 0);
-    light(500, j, 1);
-  }
-  return display;
+  return Picture{input.width, input.height,
+                 rgbtest::markedDisplay(input.rgb, input.width, input.height)};
 }
 
 void writeFrameFile(const std::string& path,
