@@ -41,6 +41,10 @@ inline bool operator!=(const Shape& a, const Shape& b) {
 // RGB_OK or the status of the first check that fails.
 int decodeHeader(RGBHeader* header);
 Shape shapeOf(const RGBHeader& header);
+// The words of a rejected header (a printf format taking one int, ending in
+// a newline) and the offending field's value.
+const char* rejectionFormat(int status);
+int rejectedValue(int status, const RGBHeader& header);
 
 // A frame's planes as they arrive, before conversion. It grows with the
 // data rather than with what a header declares, so a hostile header cannot

@@ -76,29 +76,33 @@ int firstFailedCheck(const RGBHeader& h) {
 
 // The classic message for a rejected header, with the offending field.
 void reportRejected(int status, const RGBHeader& h) {
-  switch (status) {
-    case RGB_EMAGIC:
-      rgb::say(stderr, "ERROR: image has wrong magic number: %d. not an IRIS/RGB file.\n", h.MAGIC);
-      break;
-    case RGB_ESTORAGE:
-      rgb::say(stderr, "ERROR: image not uncompressed: %d.\n", h.STORAGE);
-      break;
-    case RGB_EBPC:
-      rgb::say(stderr, "ERROR: image has not 1 byte per pixel channel: %d.\n", h.BPC);
-      break;
-    case RGB_EDIMENSION:
-      rgb::say(stderr, "ERROR: image(s) is/are not an 2D image or 2D image sequence: %d.\n",
-               h.DIMENSION);
-      break;
-    default:
-      rgb::say(stderr, "ERROR: image is not pure RGB image content: %d.\n", h.ZSIZE);
-      break;
-  }
+  rgb::say(stderr, rgb::rejectionFormat(status), rgb::rejectedValue(status, h));
 }
 
 }  // namespace
 
 namespace rgb {
+
+const char* rejectionFormat(int status) {
+  switch (status) {
+    case RGB_EMAGIC: return "ERROR: image has wrong magic number: %d. not an IRIS/RGB file.\n";
+    case RGB_ESTORAGE: return "ERROR: image not uncompressed: %d.\n";
+    case RGB_EBPC: return "ERROR: image has not 1 byte per pixel channel: %d.\n";
+    case RGB_EDIMENSION:
+      return "ERROR: image(s) is/are not an 2D image or 2D image sequence: %d.\n";
+    default: return "ERROR: image is not pure RGB image content: %d.\n";
+  }
+}
+
+int rejectedValue(int status, const RGBHeader& h) {
+  switch (status) {
+    case RGB_EMAGIC: return h.MAGIC;
+    case RGB_ESTORAGE: return h.STORAGE;
+    case RGB_EBPC: return h.BPC;
+    case RGB_EDIMENSION: return h.DIMENSION;
+    default: return h.ZSIZE;
+  }
+}
 
 int decodeHeader(RGBHeader* header) {
   toHostOrder(header);

@@ -158,6 +158,11 @@ RGB_API int rgb_reader_seek(rgb_reader* reader, int64_t index);
  * still grow after RGB_END (a file being appended to): call again. */
 RGB_API int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, int flags,
                     rgb_frame_info* info);
+/* The last failure of this reader in words, with what was found: for
+ * example "frame 3: ERROR: image has wrong magic number: 55809. not an
+ * IRIS/RGB file." Empty before any failure; valid until the next call on the
+ * reader. */
+RGB_API const char* rgb_reader_message(const rgb_reader* reader);
 RGB_API void rgb_reader_close(rgb_reader* reader);
 
 typedef struct rgb_writer rgb_writer;

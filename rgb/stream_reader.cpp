@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -53,6 +55,10 @@ struct rgb_reader {
   int32_t firstStamp = 0;
   Pending pending;
   rgb::Scratch scratch;
+  char message[256] = "";  // the last failure in words
+
+  // Records the words of a failure and returns its status.
+  int fail(int status, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
   ~rgb_reader() {
     if (owned) std::fclose(stream);
@@ -93,6 +99,14 @@ int adopt(rgb_reader** out, FILE* stream, bool owned) {
 
 }  // namespace
 
+int rgb_reader::fail(int status, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  return status;
+}
+
 // Reads the next header into `pending`: RGB_END where the stream ends
 // cleanly before it.
 int rgb_reader::readHeader(const FrameStart& at) {
@@ -104,13 +118,22 @@ int rgb_reader::readHeader(const FrameStart& at) {
     // writer): the next call tries again.
     clearerr_unlocked(stream);
     if (got == 0 && !failed) return RGB_END;
+    const int error = errno;
     at.restore();
-    return failed ? RGB_EIO : RGB_ESHORTHEADER;
+    if (failed)
+      return fail(RGB_EIO, "error reading the header of frame %lld: %s",
+                  static_cast<long long>(index), std::strerror(error));
+    return fail(RGB_ESHORTHEADER, "the stream ends inside the header of frame %lld (%zu of %zu bytes)",
+                static_cast<long long>(index), got, rgb::kHeaderSize);
   }
   const int status = rgb::decodeHeader(&header);
   if (status != RGB_OK) {
     at.restore();
-    return status;
+    char words[sizeof message];
+    std::snprintf(words, sizeof words, rgb::rejectionFormat(status),
+                  rgb::rejectedValue(status, header));
+    words[std::strcspn(words, "\n")] = '\0';
+    return fail(status, "frame %lld: %s", static_cast<long long>(index), words);
   }
   pending = {true, rgb::shapeOf(header), header.TIMESTAMP};
   return RGB_OK;
@@ -129,7 +152,9 @@ int rgb_reader::peek() {
   } else if (pending.shape != first) {
     pending.held = false;
     at.restore();
-    return RGB_ESIZECHANGE;
+    return fail(RGB_ESIZECHANGE, "frame %lld is %dx%dx%d, unlike the %dx%dx%d of frame 0",
+                static_cast<long long>(index), pending.shape.width, pending.shape.height,
+                pending.shape.planes, first.width, first.height, first.planes);
   }
   return RGB_OK;
 }
@@ -210,10 +235,20 @@ int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, 
   const Pending& frame = reader->pending;
   if (info) *info = infoOf(frame.shape, frame.stamp, reader->index);
   const std::size_t need = frame.shape.memoryBytes(flags);
-  if (capacity < need) return RGB_ECAPACITY;
+  if (capacity < need)
+    return reader->fail(RGB_ECAPACITY, "frame %lld needs %zu bytes, the buffer holds %zu",
+                        static_cast<long long>(reader->index), need, capacity);
   if (need > 0 && !pixels) return RGB_EINVAL;
   const int status = rgb::readPixels(reader->stream, frame.shape, flags, reader->scratch, pixels);
   if (status != RGB_OK) {
+    const int error = errno;
+    if (status == RGB_ETRUNCATED)
+      reader->fail(status, "the stream ends inside frame %lld", static_cast<long long>(reader->index));
+    else if (status == RGB_EIO)
+      reader->fail(status, "error reading frame %lld: %s", static_cast<long long>(reader->index),
+                   std::strerror(error));
+    else
+      reader->fail(status, "%s", rgb_strerror(status));
     clearerr_unlocked(reader->stream);
     // A seekable stream goes back to the frame's header, to read it again
     // once the file has grown.
@@ -225,6 +260,10 @@ int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, 
   reader->pending.held = false;
   ++reader->index;
   return RGB_OK;
+}
+
+const char* rgb_reader_message(const rgb_reader* reader) {
+  return reader ? reader->message : "";
 }
 
 void rgb_reader_close(rgb_reader* reader) {

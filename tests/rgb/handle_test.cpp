@@ -178,9 +178,17 @@ TEST_F(Handles, EveryFailureHasItsStatusAndPrintsNothing) {
       ASSERT_EQ(reader.open(streamFile(rgbtest::headerBytes(damage.fields))), RGB_OK);
       EXPECT_EQ(reader.next(0).first, damage.status);
     }
+    Reader magic;
+    ASSERT_EQ(magic.open(streamFile(rgbtest::headerBytes(damages[0].fields))), RGB_OK);
+    EXPECT_EQ(magic.next(0).first, RGB_EMAGIC);
+    EXPECT_STREQ(rgb_reader_message(magic.handle),
+                 "frame 0: ERROR: image has wrong magic number: 55809. not an IRIS/RGB file.");
+
     Reader header;
     ASSERT_EQ(header.open(streamFile(cutInHeader)), RGB_OK);
     EXPECT_EQ(header.next(0).first, RGB_ESHORTHEADER);
+    EXPECT_STREQ(rgb_reader_message(header.handle),
+                 "the stream ends inside the header of frame 0 (100 of 512 bytes)");
 
     Reader pixels;
     ASSERT_EQ(pixels.open(streamFile(cutInPixels)), RGB_OK);
