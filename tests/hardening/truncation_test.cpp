@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -102,20 +101,30 @@ class Truncated : public ::testing::TestWithParam<uint16_t> {
  protected:
   rgbtest::TempDir dir;
   std::string path = dir.file("cut.rgb");
+
+  // Calls body(length, stream) for the stream cut after every length from 0
+  // to all of its bytes, the cut kept in the file at `path` and open for
+  // reading; stops at the first cut that fails.
+  template <class Body>
+  void forEachCut(const Case& c, Body body) {
+    for (std::size_t length = 0; length <= c.stream.size(); ++length) {
+      SCOPED_TRACE("stream cut after " + std::to_string(length) + " bytes");
+      rgbtest::writeFile(path, Bytes(c.stream.begin(), c.stream.begin() + static_cast<long>(length)));
+      const rgbtest::Stream stream(std::fopen(path.c_str(), "rb"));
+      ASSERT_NE(stream, nullptr);
+      body(length, stream.get());
+      if (HasFailure()) return;
+    }
+  }
 };
 
 TEST_P(Truncated, FileReadersCountAndReadTheWholeFramesBeforeTheCut) {
   const Case c(GetParam());
-  for (std::size_t length = 0; length <= c.stream.size(); ++length) {
-    SCOPED_TRACE("stream cut after " + std::to_string(length) + " bytes");
-    rgbtest::writeFile(path, Bytes(c.stream.begin(), c.stream.begin() + static_cast<long>(length)));
-    unsigned char* images = nullptr;
-    int* times = nullptr;
-    int width = -1;
-    int height = -1;
+  forEachCut(c, [&](std::size_t length, FILE*) {
+    rgbtest::ReadBuffers r;
     int result = -1;
-    const auto output =
-        capture([&] { result = readRGBTimeFile(path.c_str(), &images, &width, &height, &times); });
+    const auto output = capture(
+        [&] { result = readRGBTimeFile(path.c_str(), &r.images, &r.width, &r.height, &r.times); });
     const std::size_t whole = length / c.frameBytes;
     const std::size_t stray = length % c.frameBytes;
     if (length < kHeader) {
@@ -129,29 +138,25 @@ TEST_P(Truncated, FileReadersCountAndReadTheWholeFramesBeforeTheCut) {
     }
     EXPECT_EQ(result, static_cast<int>(whole));
     if (whole == 0) {
-      EXPECT_EQ(images, nullptr);
-      EXPECT_EQ(times, nullptr);
-    } else if (images && times) {
-      EXPECT_EQ(width, kWidth);
-      EXPECT_EQ(height, kHeight);
+      EXPECT_EQ(r.images, nullptr);
+      EXPECT_EQ(r.times, nullptr);
+    } else if (r.images && r.times) {
+      EXPECT_EQ(r.width, kWidth);
+      EXPECT_EQ(r.height, kHeight);
       const std::size_t bytes = whole * c.planeBytes * 3;
-      EXPECT_EQ(Bytes(images, images + bytes), Bytes(c.image.begin(), c.image.begin() + static_cast<long>(bytes)));
-      EXPECT_EQ(std::vector<int>(times, times + whole),
+      EXPECT_EQ(Bytes(r.images, r.images + bytes),
+                Bytes(c.image.begin(), c.image.begin() + static_cast<long>(bytes)));
+      EXPECT_EQ(std::vector<int>(r.times, r.times + whole),
                 std::vector<int>(kStamps.begin(), kStamps.begin() + static_cast<long>(whole)));
     } else {
       ADD_FAILURE() << "no buffers for " << whole << " frames";
     }
-    std::free(images);
-    std::free(times);
-    if (HasFailure()) return;
-  }
+  });
 }
 
 TEST_P(Truncated, StreamReaderFillsCallerBuffersUpToTheCut) {
   const Case c(GetParam());
-  for (std::size_t length = 0; length <= c.stream.size(); ++length) {
-    SCOPED_TRACE("stream cut after " + std::to_string(length) + " bytes");
-    rgbtest::writeFile(path, Bytes(c.stream.begin(), c.stream.begin() + static_cast<long>(length)));
+  forEachCut(c, [&](std::size_t length, FILE* stream) {
     Bytes image(c.image.size(), kSentinel);
     std::vector<int> stamps(kFrames, kStampSentinel);
     unsigned char* images = image.data();
@@ -159,11 +164,8 @@ TEST_P(Truncated, StreamReaderFillsCallerBuffersUpToTheCut) {
     int width = -1;
     int height = -1;
     int result = -1;
-    FILE* stream = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(stream, nullptr);
     const auto output = capture(
         [&] { result = readRGBTimeStream(stream, &images, &width, &height, kFrames, &times); });
-    std::fclose(stream);
     EXPECT_EQ(images, image.data());
     EXPECT_EQ(times, stamps.data());
     if (length == c.stream.size()) {
@@ -181,26 +183,18 @@ TEST_P(Truncated, StreamReaderFillsCallerBuffersUpToTheCut) {
       EXPECT_EQ(height, kHeight);
     }
     EXPECT_TRUE(buffersHold(c, length, image.data(), stamps.data()));
-    if (HasFailure()) return;
-  }
+  });
 }
 
 TEST_P(Truncated, StreamReaderAllocatesOnceTheFirstHeaderIsAccepted) {
   const Case c(GetParam());
-  for (std::size_t length = 0; length <= c.stream.size(); ++length) {
-    SCOPED_TRACE("stream cut after " + std::to_string(length) + " bytes");
-    rgbtest::writeFile(path, Bytes(c.stream.begin(), c.stream.begin() + static_cast<long>(length)));
-    unsigned char* images = nullptr;
-    int* times = nullptr;
-    int width = -1;
-    int height = -1;
+  forEachCut(c, [&](std::size_t length, FILE* stream) {
+    rgbtest::ReadBuffers r;
     int result = -1;
-    FILE* stream = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(stream, nullptr);
-    const auto output = capture(
-        [&] { result = readRGBTimeStream(stream, &images, &width, &height, kFrames, &times); });
-    std::fclose(stream);
+    const auto output = capture([&] { result = r.readStream(stream, kFrames); });
     EXPECT_EQ(result, length == c.stream.size() ? kFrames : 0);
+    const unsigned char* images = r.images;
+    const int* times = r.times;
     if (length < kHeader) {
       EXPECT_EQ(images, nullptr);
       EXPECT_EQ(times, nullptr);
@@ -218,34 +212,23 @@ TEST_P(Truncated, StreamReaderAllocatesOnceTheFirstHeaderIsAccepted) {
     if (length != c.stream.size()) {
       EXPECT_EQ(output.out, streamFailure(c, length).out);
     }
-    std::free(images);
-    std::free(times);
-    if (HasFailure()) return;
-  }
+  });
 }
 
 TEST_P(Truncated, PipeReaderDeliversEachWholeFrameThenReportsTheCut) {
   const Case c(GetParam());
-  for (std::size_t length = 0; length <= c.stream.size(); ++length) {
-    SCOPED_TRACE("stream cut after " + std::to_string(length) + " bytes");
-    rgbtest::writeFile(path, Bytes(c.stream.begin(), c.stream.begin() + static_cast<long>(length)));
-    unsigned char* images = nullptr;
-    int* times = nullptr;
-    int width = -1;
-    int height = -1;
-    FILE* stream = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(stream, nullptr);
+  forEachCut(c, [&](std::size_t length, FILE* stream) {
+    rgbtest::ReadBuffers r;
     const std::size_t whole = length / c.frameBytes;
     for (std::size_t n = 0; n <= whole; ++n) {
       int result = -1;
-      const auto output =
-          capture([&] { result = readRGBTimePipe(stream, &images, &width, &height, &times); });
+      const auto output = capture([&] { result = r.readPipe(stream); });
       if (n < whole) {
         ASSERT_EQ(result, 1) << "frame " << n << ": " << output.out << output.err;
         const auto begin = c.image.begin() + static_cast<long>(n * c.planeBytes * 3);
-        EXPECT_EQ(Bytes(images, images + c.planeBytes * 3),
+        EXPECT_EQ(Bytes(r.images, r.images + c.planeBytes * 3),
                   Bytes(begin, begin + static_cast<long>(c.planeBytes * 3)));
-        EXPECT_EQ(times[0], kStamps[n]);
+        EXPECT_EQ(r.times[0], kStamps[n]);
       } else {
         // The failing call is a new one-frame read: it names frame 0.
         const std::size_t into = length % c.frameBytes;
@@ -261,11 +244,7 @@ TEST_P(Truncated, PipeReaderDeliversEachWholeFrameThenReportsTheCut) {
         }
       }
     }
-    std::fclose(stream);
-    std::free(images);
-    std::free(times);
-    if (HasFailure()) return;
-  }
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(Planes, Truncated, ::testing::Values(uint16_t{3}, uint16_t{4}),
