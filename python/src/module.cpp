@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -77,6 +78,19 @@ void interleaveRgba(const unsigned char* planes, int planeCount, std::size_t pix
     const unsigned char* plane = planes + c * pixels;
     for (std::size_t i = 0; i < pixels; ++i) out[4 * i + c] = plane[i];
   }
+}
+
+// A uint8 array in memory from malloc, as the library's own readers use.
+// numpy's allocator asks for transparent huge pages on large arrays, which
+// on some kernels turns page faults into stalls (memory compaction); a
+// plain allocation behaves like the C program reading the same stream.
+py::array_t<uint8_t> newArray(std::vector<py::ssize_t> shape) {
+  std::size_t bytes = 1;
+  for (const py::ssize_t side : shape) bytes *= static_cast<std::size_t>(side);
+  void* memory = std::malloc(bytes > 0 ? bytes : 1);
+  if (!memory) throw std::bad_alloc();
+  const py::capsule owner(memory, [](void* p) { std::free(p); });
+  return py::array_t<uint8_t>(std::move(shape), static_cast<uint8_t*>(memory), owner);
 }
 
 class Reader {
@@ -156,7 +170,7 @@ class Reader {
       return py::make_tuple(known, py::none(), 0, 0);
     if (known != RGB_OK) raise(known, 0, path_);
     const int channels = alpha ? 4 : 3;
-    py::array_t<uint8_t> image({first.height, first.width, channels});
+    py::array_t<uint8_t> image = newArray({first.height, first.width, channels});
     rgb_frame_info got{};
     int status = RGB_OK;
     int saved = 0;
@@ -181,10 +195,10 @@ class Reader {
     else if (known == RGB_END) raise(RGB_ERANGE, 0, path_, frameWhere(stop - 1));
     else if (known != RGB_OK) raise(known, 0, path_);
     const int channels = alpha ? 4 : 3;
-    py::array_t<uint8_t> images({static_cast<py::ssize_t>(stop - start),
-                                 static_cast<py::ssize_t>(first.height),
-                                 static_cast<py::ssize_t>(first.width),
-                                 static_cast<py::ssize_t>(channels)});
+    py::array_t<uint8_t> images = newArray({static_cast<py::ssize_t>(stop - start),
+                                            static_cast<py::ssize_t>(first.height),
+                                            static_cast<py::ssize_t>(first.width),
+                                            static_cast<py::ssize_t>(channels)});
     py::array_t<int32_t> stamps(static_cast<py::ssize_t>(stop - start));
     if (stop == start) return py::make_tuple(std::move(images), std::move(stamps));
     const std::size_t frameBytes = pixelsOf(first.width, first.height, channels);

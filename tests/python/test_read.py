@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: MIT
 import errno
+import faulthandler
 import os
 import threading
+import time
 import warnings
 from pathlib import Path
 
@@ -126,6 +128,15 @@ def test_empty_file_has_no_frames(tmp_path):
         assert len(reader) == 0 and list(reader) == []
 
 
+@pytest.fixture
+def watchdog():
+    # Reading a FIFO fed by a thread of this process deadlocks if the GIL is
+    # held inside the library: end the run with tracebacks instead of hanging.
+    faulthandler.dump_traceback_later(60, exit=True)
+    yield
+    faulthandler.cancel_dump_traceback_later()
+
+
 def _fifo(tmp_path):
     path = tmp_path / "fifo.rgb"
     try:
@@ -135,7 +146,7 @@ def _fifo(tmp_path):
     return path
 
 
-def test_fifo_frames_arrive_one_by_one(tmp_path):
+def test_fifo_frames_arrive_one_by_one(tmp_path, watchdog):
     # The producer is a thread of this process: it only runs while the
     # reader waits inside the library if the GIL is released there.
     path = _fifo(tmp_path)
@@ -148,10 +159,12 @@ def test_fifo_frames_arrive_one_by_one(tmp_path):
             with open(path, "wb", buffering=0) as fifo:
                 for n, image in enumerate(frames):
                     fifo.write(frame_bytes(image, 100 + n))
-                    # The next frame goes out only after this one was yielded.
+                    # The next frame goes out only after this one was yielded
+                    # and the reader has had time to wait inside the library.
                     if not delivered[n].wait(30):
                         failures.append(f"frame {n} was never yielded")
                         return
+                    time.sleep(0.2)
         except OSError as error:
             failures.append(error)
 
@@ -172,7 +185,7 @@ def test_fifo_frames_arrive_one_by_one(tmp_path):
     assert all(event.is_set() for event in delivered)
 
 
-def test_read_whole_fifo_with_cut_last_frame(tmp_path):
+def test_read_whole_fifo_with_cut_last_frame(tmp_path, watchdog):
     path = _fifo(tmp_path)
     frames = pattern(2, 3, 5, seed=6)
     data = stream_bytes(frames, [7, 8]) + frame_bytes(frames[0], 9)[:530]

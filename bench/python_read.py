@@ -1,0 +1,101 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+"""Whole-process load of a stream: rgbstream.read in Debian's interpreter
+against the C library's readRGBFile, alternating the two, median of N runs,
+peak resident memory from /usr/bin/time.
+
+    /usr/bin/python3 bench/python_read.py [--build DIR] [--rounds N] [--frames N] [PATH]
+
+Without PATH a 100-frame 1920 x 1080 stream is generated in a temporary
+directory. DIR is a Release build tree with the rgbstream package
+(DIR/python) and bench_python_read_load (DIR/bench).
+
+Targets: time ratio <= 1.3, peak memory <= the C load's + 80 MiB.
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+WIDTH, HEIGHT = 1920, 1080
+TIME_TARGET = 1.3
+MEMORY_TARGET_MIB = 80
+
+
+def run(command, env):
+    """Wall seconds and peak RSS (KiB) of one process."""
+    with tempfile.NamedTemporaryFile("r") as peak:
+        start = time.perf_counter()
+        subprocess.run(["/usr/bin/time", "-o", peak.name, "-f", "%M", *command], check=True,
+                       env=env, stdout=subprocess.DEVNULL)
+        wall = time.perf_counter() - start
+        return wall, int(peak.read().split()[-1])
+
+
+def generate(path, frames, package):
+    sys.path.insert(0, package)
+    import numpy as np
+    import rgbstream
+
+    rng = np.random.default_rng(1)
+    image = rng.integers(0, 256, size=(HEIGHT, WIDTH, 3), dtype=np.uint8)
+    with rgbstream.Writer(path) as writer:
+        for n in range(frames):
+            writer.write(np.roll(image, n, axis=1), stamp=40 * n)
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("path", nargs="?")
+    parser.add_argument("--build", default=os.path.join(here, "..", "build"))
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--frames", type=int, default=100)
+    args = parser.parse_args()
+
+    package = os.path.abspath(os.path.join(args.build, "python"))
+    loader = os.path.abspath(os.path.join(args.build, "bench", "bench_python_read_load"))
+    for needed in (os.path.join(package, "rgbstream", "__init__.py"), loader):
+        if not os.path.exists(needed):
+            sys.exit(f"{needed} is missing: build {args.build} in Release first")
+
+    with tempfile.TemporaryDirectory() as scratch:
+        path = args.path
+        if path is None:
+            path = os.path.join(scratch, "stream.rgb")
+            generate(path, args.frames, package)
+        size = os.path.getsize(path)
+        env = dict(os.environ, PYTHONPATH=package)
+        python = ["/usr/bin/python3", "-c", f"import rgbstream; rgbstream.read({path!r})"]
+        c_load = [loader, path]
+        # One untimed run of each: the file in the page cache, the
+        # interpreter's modules too.
+        run(c_load, env)
+        run(python, env)
+        times = {"c": [], "python": []}
+        peaks = {"c": [], "python": []}
+        for _ in range(args.rounds):
+            for side, command in (("c", c_load), ("python", python)):
+                wall, peak = run(command, env)
+                times[side].append(wall)
+                peaks[side].append(peak)
+
+    c_time, py_time = statistics.median(times["c"]), statistics.median(times["python"])
+    c_peak, py_peak = max(peaks["c"]), max(peaks["python"])
+    ratio = py_time / c_time
+    extra = (py_peak - c_peak) / 1024
+    print(f"stream: {size / 1e6:.0f} MB, {os.uname().release}, median of {args.rounds} rounds")
+    print(f"  readRGBFile, whole process (C)          {c_time:7.3f} s   peak {c_peak / 1024:7.1f} MiB")
+    print(f"  rgbstream.read, whole process (Python)  {py_time:7.3f} s   peak {py_peak / 1024:7.1f} MiB")
+    print(f"time ratio (Python / C): {ratio:.2f} (target <= {TIME_TARGET}) "
+          f"{'ok' if ratio <= TIME_TARGET else 'MISSED'}")
+    print(f"extra peak memory: {extra:+.1f} MiB (target <= {MEMORY_TARGET_MIB}) "
+          f"{'ok' if extra <= MEMORY_TARGET_MIB else 'MISSED'}")
+    return 0 if ratio <= TIME_TARGET and extra <= MEMORY_TARGET_MIB else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
