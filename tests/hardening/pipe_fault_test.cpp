@@ -57,29 +57,31 @@ class PipeFaults : public ::testing::Test {
   Bytes frame1 = rgbtest::patternImage(1, kWidth, kHeight, 2);
 };
 
+// The first steps of every consumer here: open the FIFO with the pipe
+// reader (step 1) and read one frame from it (step 2).
+rgbtest::Stream openAndReadFrame(const std::string& fifo, rgbtest::ReadBuffers& r,
+                                 Steps& steps) {
+  rgbtest::Stream stream(openRGBReadPipe(fifo.c_str()));
+  steps.expect(stream != nullptr);
+  if (stream) steps.expect(r.readPipe(stream.get()) == 1);
+  return stream;
+}
+
 // Consumer: reads frame 0 through the pipe reader, then expects the next
 // read to fail. Exits with its first failed step.
 int consumeOneFrameThenFailure(const std::string& fifo, const Bytes& expected) {
   Steps steps;
-  FILE* stream = openRGBReadPipe(fifo.c_str());
-  steps.expect(stream != nullptr);
+  rgbtest::ReadBuffers r;
+  const rgbtest::Stream stream = openAndReadFrame(fifo, r, steps);
   if (!stream) return steps.failed;
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = 0;
-  int height = 0;
-  steps.expect(readRGBTimePipe(stream, &images, &width, &height, &times) == 1);
-  steps.expect(width == kWidth && height == kHeight && sameFrame(images, expected));
-  steps.expect(times && times[0] == 111);
+  steps.expect(r.width == kWidth && r.height == kHeight && sameFrame(r.images, expected));
+  steps.expect(r.times && r.times[0] == 111);
   std::fflush(stdout);
   std::fflush(stderr);
   // Only the failing read's messages are left in the output after this.
   std::fprintf(stderr, "--\n");
   std::fprintf(stdout, "--\n");
-  steps.expect(readRGBTimePipe(stream, &images, &width, &height, &times) == 0);
-  std::fclose(stream);
-  std::free(images);
-  std::free(times);
+  steps.expect(r.readPipe(stream.get()) == 0);
   return steps.failed;
 }
 
@@ -151,15 +153,10 @@ int produceUntilFailure(const std::string& fifo, const Bytes& image, bool ignore
 
 // Consumer: one frame, then it closes the pipe and leaves.
 int consumeOneFrameAndLeave(const std::string& fifo) {
-  FILE* stream = openRGBReadPipe(fifo.c_str());
+  const rgbtest::Stream stream(openRGBReadPipe(fifo.c_str()));
   if (!stream) return 1;
-  unsigned char* images = nullptr;
-  int width = 0;
-  int height = 0;
-  const int got = readRGBPipe(stream, &images, &width, &height);
-  std::fclose(stream);
-  std::free(images);
-  return got == 1 ? 0 : 2;
+  rgbtest::ReadBuffers r;
+  return readRGBPipe(stream.get(), &r.images, &r.width, &r.height) == 1 ? 0 : 2;
 }
 
 TEST_F(PipeFaults, ConsumerLeavingEndsAProducerThatKeepsSigpipeDefault) {
@@ -193,18 +190,9 @@ TEST_F(PipeFaults, ReadPipeWaitsForAWriterThenReadsItsFrames) {
   // reading a named pipe; once one comes, its frames arrive.
   Child consumer([&] {
     Steps steps;
-    FILE* stream = openRGBReadPipe(fifo.c_str());
-    steps.expect(stream != nullptr);
-    if (!stream) return steps.failed;
-    unsigned char* images = nullptr;
-    int* times = nullptr;
-    int width = 0;
-    int height = 0;
-    steps.expect(readRGBTimePipe(stream, &images, &width, &height, &times) == 1);
-    steps.expect(sameFrame(images, frame0) && times && times[0] == 7);
-    std::fclose(stream);
-    std::free(images);
-    std::free(times);
+    rgbtest::ReadBuffers r;
+    if (!openAndReadFrame(fifo, r, steps)) return steps.failed;
+    steps.expect(sameFrame(r.images, frame0) && r.times && r.times[0] == 7);
     return steps.failed;
   });
   std::this_thread::sleep_for(Millis(300));
@@ -223,12 +211,9 @@ TEST_F(PipeFaults, FileReaderOnAFifoWaitsForAWriterThenFailsBecauseItCannotRewin
   // its end and then fails with a message; it never hangs after the writer
   // has closed.
   Child reader([&] {
-    unsigned char* images = nullptr;
-    int width = 0;
-    int height = 0;
-    const int got = readRGBFile(fifo.c_str(), &images, &width, &height);
-    std::free(images);
-    return got == 0 && images == nullptr ? 0 : 1;
+    rgbtest::ReadBuffers r;
+    const int got = readRGBFile(fifo.c_str(), &r.images, &r.width, &r.height);
+    return got == 0 && r.images == nullptr ? 0 : 1;
   });
   std::this_thread::sleep_for(Millis(300));
   EXPECT_TRUE(reader.running()) << "the reader did not wait for a writer";
@@ -246,14 +231,9 @@ TEST_F(PipeFaults, FileReaderOnAFifoWaitsForAWriterThenFailsBecauseItCannotRewin
 
 TEST_F(PipeFaults, FileReaderOnAFifoWhoseWriterSendsNothingReportsAnEmptyStream) {
   Child reader([&] {
-    unsigned char* images = nullptr;
-    int* times = nullptr;
-    int width = 0;
-    int height = 0;
-    const int got = readRGBTimeFile(fifo.c_str(), &images, &width, &height, &times);
-    std::free(images);
-    std::free(times);
-    return got == 0 && images == nullptr && times == nullptr ? 0 : 1;
+    rgbtest::ReadBuffers r;
+    const int got = r.readFile(fifo);
+    return got == 0 && r.images == nullptr && r.times == nullptr ? 0 : 1;
   });
   close(hardening::openFifoWriter(fifo));
   const Ended ended = reader.wait(Millis(20000));
@@ -265,16 +245,8 @@ TEST_F(PipeFaults, FileReaderOnAFifoWhoseWriterSendsNothingReportsAnEmptyStream)
 
 // --- odd things given as the frame file
 
-struct Loaded {
+struct Loaded : rgbtest::ReadBuffers {
   int frames = -1;
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int width = -1;
-  int height = -1;
-  ~Loaded() {
-    std::free(images);
-    std::free(times);
-  }
 };
 
 TEST(OddFrameFiles, DirectoryReadsAsAnEmptyStream) {
@@ -284,8 +256,7 @@ TEST(OddFrameFiles, DirectoryReadsAsAnEmptyStream) {
   Loaded timed;
   Loaded plain;
   const auto output = capture([&] {
-    timed.frames = readRGBTimeFile(dir.path().c_str(), &timed.images, &timed.width,
-                                   &timed.height, &timed.times);
+    timed.frames = timed.readFile(dir.path());
     plain.frames = readRGBFile(dir.path().c_str(), &plain.images, &plain.width, &plain.height);
   });
   EXPECT_EQ(timed.frames, 0);
@@ -341,8 +312,7 @@ TEST(OddFrameFiles, ZeroLengthFileHasNoFrames) {
   Loaded plain;
   int counted = -1;
   const auto output = capture([&] {
-    timed.frames =
-        readRGBTimeFile(path.c_str(), &timed.images, &timed.width, &timed.height, &timed.times);
+    timed.frames = timed.readFile(path);
     plain.frames = readRGBFile(path.c_str(), &plain.images, &plain.width, &plain.height);
     FILE* stream = std::fopen(path.c_str(), "rb");
     counted = getRGBNoOfFrames(stream);

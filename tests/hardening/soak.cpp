@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rgb/rgb.h"
+#include "tests/support/test_support.h"
 
 namespace soak {
 namespace {
@@ -71,6 +72,18 @@ class StdoutCapture {
   int saved_;
   int file_ = -1;
 };
+
+// Runs body in a child process that exits with its result; -1, with a
+// note, when there is no child.
+template <class Body>
+pid_t startProducer(Body body, std::vector<std::string>* problems) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t pid = fork();
+  if (pid < 0) note(problems, "fork failed");
+  if (pid == 0) _exit(body());
+  return pid;
+}
 
 bool exitedCleanly(pid_t pid) {
   int status = 0;
@@ -153,29 +166,21 @@ PipeResult pipeSoak(const std::string& folder, int frames, int width, int height
     note(&result.problems, "cannot create " + fifo);
     return result;
   }
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const pid_t producer = fork();
-  if (producer < 0) {
-    note(&result.problems, "fork failed");
-    return result;
-  }
-  if (producer == 0) _exit(producePipe(fifo, frames, width, height));
+  const pid_t producer =
+      startProducer([&] { return producePipe(fifo, frames, width, height); }, &result.problems);
+  if (producer < 0) return result;
 
   const auto start = Clock::now();
   std::vector<unsigned char> expected(frameImageBytes(width, height));
-  unsigned char* images = nullptr;
-  int* times = nullptr;
+  rgbtest::ReadBuffers r;
   StdoutCapture output;
   FILE* stream = openRGBReadPipe(fifo.c_str());
   if (stream) {
-    int w = 0;
-    int h = 0;
-    while (readRGBTimePipe(stream, &images, &w, &h, &times) == 1) {
+    while (r.readPipe(stream) == 1) {
       const int n = result.received++;
       fillFrame(expected.data(), width, height, n);
-      const bool same = w == width && h == height && times[0] == stampOf(n) &&
-                        std::memcmp(images, expected.data(), expected.size()) == 0;
+      const bool same = r.width == width && r.height == height && r.times[0] == stampOf(n) &&
+                        std::memcmp(r.images, expected.data(), expected.size()) == 0;
       if (same) {
         ++result.intact;
       } else {
@@ -189,8 +194,6 @@ PipeResult pipeSoak(const std::string& folder, int frames, int width, int height
   result.endedCleanly =
       end == "error reading 0 RGB header bytes.\nerror reading header of frame no 0.\n";
   if (!result.endedCleanly) note(&result.problems, "pipe ended with: " + end);
-  std::free(images);
-  std::free(times);
   result.producerOk = exitedCleanly(producer);
   result.sent = result.producerOk ? frames : 0;
   return result;
@@ -203,14 +206,9 @@ FileResult fileSoak(const std::string& folder, int appends, int width, int heigh
   int total = 0;
   for (int a = 0; a < appends; ++a) total += batchOf(a);
 
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const pid_t producer = fork();
-  if (producer < 0) {
-    note(&result.problems, "fork failed");
-    return result;
-  }
-  if (producer == 0) _exit(produceFile(path, appends, width, height));
+  const pid_t producer =
+      startProducer([&] { return produceFile(path, appends, width, height); }, &result.problems);
+  if (producer < 0) return result;
 
   const auto start = Clock::now();
   int lastCount = 0;
@@ -232,33 +230,25 @@ FileResult fileSoak(const std::string& folder, int appends, int width, int heigh
       }
       lastCount = count > lastCount ? count : lastCount;
       if (result.recounts % 2 == 0) {
-        unsigned char* images = nullptr;
-        int* times = nullptr;
-        int w = 0;
-        int h = 0;
-        const int read = readRGBTimeFile(path.c_str(), &images, &w, &h, &times);
+        rgbtest::ReadBuffers partial;
+        const int read = partial.readFile(path);
         if (read > 0) {
           ++result.partialReads;
-          if (intactPrefix(images, times, read, width, height, &result.problems) != read)
+          if (intactPrefix(partial.images, partial.times, read, width, height, &result.problems) !=
+              read)
             result.readsConsistent = false;
         }
-        std::free(images);
-        std::free(times);
       }
     }
   }
   result.producerOk = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   result.appended = result.producerOk ? total : 0;
 
-  unsigned char* images = nullptr;
-  int* times = nullptr;
-  int w = 0;
-  int h = 0;
-  result.finalCount = readRGBTimeFile(path.c_str(), &images, &w, &h, &times);
+  rgbtest::ReadBuffers whole;
+  result.finalCount = whole.readFile(path);
   if (result.finalCount > 0)
-    result.intact = intactPrefix(images, times, result.finalCount, width, height, &result.problems);
-  std::free(images);
-  std::free(times);
+    result.intact =
+        intactPrefix(whole.images, whole.times, result.finalCount, width, height, &result.problems);
   result.seconds = secondsSince(start);
   return result;
 }

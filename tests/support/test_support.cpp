@@ -206,6 +206,10 @@ int ReadBuffers::readPipe(FILE* stream) {
   return readRGBTimePipe(stream, &images, &width, &height, &times);
 }
 
+int ReadBuffers::readFile(const std::string& path) {
+  return readRGBTimeFile(path.c_str(), &images, &width, &height, &times);
+}
+
 Loaded loadFile(const std::string& path) {
   Loaded loaded;
   unsigned char* images = nullptr;

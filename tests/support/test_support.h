@@ -96,6 +96,7 @@ struct ReadBuffers {
   ~ReadBuffers();
   int readStream(FILE* stream, int frames);  // readRGBTimeStream
   int readPipe(FILE* stream);                // readRGBTimePipe
+  int readFile(const std::string& path);     // readRGBTimeFile
 };
 
 // A whole frame file read back through the library's readRGBTimeFile.
