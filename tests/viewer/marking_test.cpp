@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/viewer/pictures.h"
 #include "viewer/display_image.h"
@@ -47,6 +48,29 @@ Rgb rgbAt(const Picture& picture, int row, int column) {
   return {p[0], p[1], p[2]};
 }
 
+// A pixel set in a black 641 x 561 picture and what the display shows there.
+struct Spot {
+  int row;
+  int column;
+  Rgb input;
+  Rgb shown;
+};
+
+// Marks a black picture with the spots set and checks every spot and the
+// number of marked pixels.
+void expectMarking(const std::vector<Spot>& spots, std::size_t count) {
+  Picture input = filled(641, 561, 0);
+  for (const Spot& s : spots)
+    input.set(s.row, s.column, static_cast<unsigned char>(s.input[0]),
+              static_cast<unsigned char>(s.input[1]),
+              static_cast<unsigned char>(s.input[2]));
+  const Marked marked = mark(input);
+  EXPECT_EQ(marked.count, count);
+  for (const Spot& s : spots)
+    EXPECT_EQ(rgbAt(marked.display, s.row, s.column), s.shown)
+        << "row " << s.row << ", column " << s.column;
+}
+
 // ---- thresholds ----
 
 TEST(Marking, WhitePixelInsideTheRegionBecomesPureGreen) {
@@ -60,41 +84,24 @@ TEST(Marking, WhitePixelInsideTheRegionBecomesPureGreen) {
 }
 
 TEST(Marking, AllChannelsAbove190AreBright) {
-  Picture input = filled(641, 561, 0);
-  input.set(301, 201, 191, 191, 191);
-  const Marked marked = mark(input);
-  EXPECT_EQ(rgbAt(marked.display, 301, 201), (Rgb{0, 255, 0}));
-  EXPECT_EQ(marked.count, 1u);
+  expectMarking({{301, 201, {191, 191, 191}, {0, 255, 0}}}, 1);
 }
 
 TEST(Marking, AnyChannelAt190KeepsThePixel) {
-  Picture input = filled(641, 561, 0);
-  input.set(400, 300, 190, 255, 255);
-  input.set(401, 300, 255, 190, 255);
-  input.set(402, 300, 255, 255, 190);
-  input.set(350, 250, 190, 190, 190);
-  input.set(100, 100, 190, 255, 255);
-  const Marked marked = mark(input);
-  EXPECT_EQ(marked.count, 0u);
-  EXPECT_EQ(rgbAt(marked.display, 400, 300), (Rgb{190, 255, 255}));
-  EXPECT_EQ(rgbAt(marked.display, 401, 300), (Rgb{255, 190, 255}));
-  EXPECT_EQ(rgbAt(marked.display, 402, 300), (Rgb{255, 255, 190}));
-  EXPECT_EQ(rgbAt(marked.display, 350, 250), (Rgb{190, 190, 190}));
-  EXPECT_EQ(rgbAt(marked.display, 100, 100), (Rgb{190, 255, 255}));
+  expectMarking({{400, 300, {190, 255, 255}, {190, 255, 255}},
+                 {401, 300, {255, 190, 255}, {255, 190, 255}},
+                 {402, 300, {255, 255, 190}, {255, 255, 190}},
+                 {350, 250, {190, 190, 190}, {190, 190, 190}},
+                 {100, 100, {190, 255, 255}, {190, 255, 255}}},
+                0);
 }
 
 TEST(Marking, BrightPixelsOutsideTheRegionAreCopied) {
-  Picture input = filled(641, 561, 0);
-  input.set(0, 0, 255, 255, 255);
-  input.set(560, 640, 255, 255, 255);
-  input.set(400, 150, 200, 210, 220);
-  input.set(550, 300, 255, 255, 255);
-  const Marked marked = mark(input);
-  EXPECT_EQ(marked.count, 0u);
-  EXPECT_EQ(rgbAt(marked.display, 0, 0), (Rgb{255, 255, 255}));
-  EXPECT_EQ(rgbAt(marked.display, 560, 640), (Rgb{255, 255, 255}));
-  EXPECT_EQ(rgbAt(marked.display, 400, 150), (Rgb{200, 210, 220}));
-  EXPECT_EQ(rgbAt(marked.display, 550, 300), (Rgb{255, 255, 255}));
+  expectMarking({{0, 0, {255, 255, 255}, {255, 255, 255}},
+                 {560, 640, {255, 255, 255}, {255, 255, 255}},
+                 {400, 150, {200, 210, 220}, {200, 210, 220}},
+                 {550, 300, {255, 255, 255}, {255, 255, 255}}},
+                0);
 }
 
 // ---- the region's open bounds ----
@@ -113,19 +120,13 @@ TEST(Marking, MarksExactlyRows301To499AndColumns201To399) {
 }
 
 TEST(Marking, BrightPixelsOnTheBoundsGetTheEdgeChannelInsteadOfGreen) {
-  Picture input = filled(641, 561, 0);
-  input.set(300, 250, 200, 200, 200);  // lower edge
-  input.set(500, 250, 200, 200, 200);  // upper edge
-  input.set(400, 200, 200, 200, 200);  // left edge
-  input.set(400, 400, 200, 200, 200);  // right edge
-  input.set(500, 400, 200, 200, 200);  // corner no edge reaches
-  const Marked marked = mark(input);
-  EXPECT_EQ(marked.count, 0u);
-  EXPECT_EQ(rgbAt(marked.display, 300, 250), (Rgb{255, 200, 200}));
-  EXPECT_EQ(rgbAt(marked.display, 500, 250), (Rgb{255, 255, 200}));
-  EXPECT_EQ(rgbAt(marked.display, 400, 200), (Rgb{200, 200, 255}));
-  EXPECT_EQ(rgbAt(marked.display, 400, 400), (Rgb{200, 255, 200}));
-  EXPECT_EQ(rgbAt(marked.display, 500, 400), (Rgb{200, 200, 200}));
+  const Rgb grey{200, 200, 200};
+  expectMarking({{300, 250, grey, {255, 200, 200}},   // lower edge
+                 {500, 250, grey, {255, 255, 200}},   // upper edge
+                 {400, 200, grey, {200, 200, 255}},   // left edge
+                 {400, 400, grey, {200, 255, 200}},   // right edge
+                 {500, 400, grey, {200, 200, 200}}},  // corner no edge reaches
+                0);
 }
 
 // ---- edges ----
@@ -153,12 +154,9 @@ TEST(Marking, EdgesOfABlackPictureHaveTheirChannelsAndExtent) {
 }
 
 TEST(Marking, LowerLeftCornerGetsBlueAndRedOverTheInput) {
-  Picture input = filled(641, 561, 0);
-  input.set(300, 200, 10, 20, 30);
-  input.set(500, 400, 10, 20, 30);
-  const Marked marked = mark(input);
-  EXPECT_EQ(rgbAt(marked.display, 300, 200), (Rgb{255, 20, 255}));
-  EXPECT_EQ(rgbAt(marked.display, 500, 400), (Rgb{10, 20, 30}));
+  expectMarking({{300, 200, {10, 20, 30}, {255, 20, 255}},
+                 {500, 400, {10, 20, 30}, {10, 20, 30}}},
+                0);
 }
 
 // ---- clipping to smaller pictures ----
