@@ -3,6 +3,8 @@
 
 #include "rgb/convert_variants.h"
 
+#include <cstdint>
+
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define RGB_CONVERT_X86 1
 #include <immintrin.h>
@@ -174,6 +176,34 @@ __attribute__((target("avx2"))) void interleaveAvx2(const unsigned char* red,
   interleaveSsse3(red + k, green + k, blue + k, count - k, out + 3 * k);
 }
 
+// The same with stores that bypass the cache, for output that is not read
+// again soon: without them every output line is first read from memory
+// only to be overwritten. Streaming stores need 32-byte aligned addresses;
+// 32 pixels are 96 bytes, so once the output is aligned it stays aligned.
+__attribute__((target("avx2"))) void interleaveAvx2Streaming(const unsigned char* red,
+                                                             const unsigned char* green,
+                                                             const unsigned char* blue,
+                                                             std::size_t count,
+                                                             unsigned char* out) {
+  std::size_t k = 0;
+  while (k < count && reinterpret_cast<std::uintptr_t>(out + 3 * k) % 32 != 0) ++k;
+  interleavePlain(red, green, blue, k, out);
+  for (; count - k >= 32; k += 32) {
+    const __m256i r = load32(red + k);
+    const __m256i g = load32(green + k);
+    const __m256i b = load32(blue + k);
+    const __m256i x = shuffle3x2(r, g, b, kToPixels.mask[0]);
+    const __m256i y = shuffle3x2(r, g, b, kToPixels.mask[1]);
+    const __m256i z = shuffle3x2(r, g, b, kToPixels.mask[2]);
+    auto* o = reinterpret_cast<__m256i*>(out + 3 * k);
+    _mm256_stream_si256(o, _mm256_permute2x128_si256(x, y, 0x20));
+    _mm256_stream_si256(o + 1, _mm256_permute2x128_si256(z, x, 0x30));
+    _mm256_stream_si256(o + 2, _mm256_permute2x128_si256(y, z, 0x31));
+  }
+  _mm_sfence();
+  interleavePlain(red + k, green + k, blue + k, count - k, out + 3 * k);
+}
+
 __attribute__((target("avx2"))) void deinterleaveAvx2(const unsigned char* in, std::size_t count,
                                                       unsigned char* red, unsigned char* green,
                                                       unsigned char* blue) {
@@ -240,6 +270,17 @@ void interleave(const unsigned char* red, const unsigned char* green, const unsi
 void deinterleave(const unsigned char* in, std::size_t count, unsigned char* red,
                   unsigned char* green, unsigned char* blue) {
   best().deinterleave(in, count, red, green, blue);
+}
+
+void interleaveStreaming(const unsigned char* red, const unsigned char* green,
+                         const unsigned char* blue, std::size_t count, unsigned char* out) {
+#if RGB_CONVERT_X86
+  if (hasAvx2()) {
+    interleaveAvx2Streaming(red, green, blue, count, out);
+    return;
+  }
+#endif
+  interleave(red, green, blue, count, out);
 }
 
 }  // namespace rgb

@@ -15,6 +15,11 @@ namespace rgb {
 void interleave(const unsigned char* red, const unsigned char* green, const unsigned char* blue,
                 std::size_t count, unsigned char* out);
 
+// As interleave, with stores that bypass the cache where the CPU has them:
+// for large outputs that are not read again soon.
+void interleaveStreaming(const unsigned char* red, const unsigned char* green,
+                         const unsigned char* blue, std::size_t count, unsigned char* out);
+
 // plane c [k] = in[3k + c] for k < count: the inverse of interleave.
 void deinterleave(const unsigned char* in, std::size_t count, unsigned char* red,
                   unsigned char* green, unsigned char* blue);

@@ -20,6 +20,8 @@ constexpr std::size_t kFirstChunk = std::size_t{1} << 20;
 // A band of rows of all three planes read from a file at once: small
 // enough to stay in the core's cache between the read and the conversion.
 constexpr std::size_t kBandBytes = std::size_t{192} << 10;
+// Frames from this size up are written to memory past the cache.
+constexpr std::size_t kStreamingFrame = std::size_t{2} << 20;
 
 // Rows in memory run bottom up like the stream, or top down on request.
 std::size_t memoryRow(std::size_t row, std::size_t height, int flags) {
@@ -67,21 +69,26 @@ bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, u
   const off_t start = ftello(stream);
   if (start < 0 || !scratch.reserve(kChannels * rows * width)) return false;
   const int fd = fileno(stream);
+  // A frame larger than a core's cache is not read back soon after it was
+  // written: its stores bypass the cache.
+  const auto convert = plane * kChannels >= kStreamingFrame ? interleaveStreaming : interleave;
   for (std::size_t first = 0; first < height; first += rows) {
     const std::size_t band = std::min(rows, height - first);
     unsigned char* red = scratch.data();
     for (std::size_t c = 0; c < kChannels; ++c)
       if (!readAt(fd, red + c * band * width, band * width,
-                  start + static_cast<off_t>(c * plane + first * width)))
-        return fseeko(stream, start, SEEK_SET), false;
+                  start + static_cast<off_t>(c * plane + first * width))) {
+        fseeko(stream, start, SEEK_SET);
+        return false;
+      }
     if (!(flags & RGB_TOP_ROW_FIRST)) {
-      interleave(red, red + band * width, red + 2 * band * width, band * width,
-                 out + first * width * kChannels);
+      convert(red, red + band * width, red + 2 * band * width, band * width,
+              out + first * width * kChannels);
       continue;
     }
     for (std::size_t r = 0; r < band; ++r)
-      interleave(red + r * width, red + (band + r) * width, red + (2 * band + r) * width, width,
-                 out + memoryRow(first + r, height, flags) * width * kChannels);
+      convert(red + r * width, red + (band + r) * width, red + (2 * band + r) * width, width,
+              out + memoryRow(first + r, height, flags) * width * kChannels);
   }
   return fseeko(stream, start + static_cast<off_t>(shape.streamPixelBytes()), SEEK_SET) == 0;
 }
