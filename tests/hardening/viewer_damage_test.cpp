@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/hardening/fifo.h"
 #include "tests/support/test_support.h"
@@ -57,7 +58,23 @@ class DamagedFiles : public ::testing::Test {
     return viewPath(path);
   }
   xtest::Exit viewPath(const std::string& path) {
-    const xtest::Exit exit = xtest::run({ZU_KORVE_PATH, "-0", path}, server->display());
+    return expectRefused(xtest::run({ZU_KORVE_PATH, "-0", path}, server->display()));
+  }
+  // Starts the viewer on a fresh named pipe, where it waits for a writer.
+  std::unique_ptr<xtest::Child> viewFifo() {
+    hardening::makeFifo(fifo);
+    return std::make_unique<xtest::Child>(std::vector<std::string>{ZU_KORVE_PATH, "-0", fifo},
+                                          server->display());
+  }
+  // Writes `bytes` into the pipe as one writer, closes it and waits for the
+  // viewer's end, which must be a refusal as for a damaged file.
+  xtest::Exit feed(xtest::Child& viewer, const Bytes& bytes) {
+    const int writer = hardening::openFifoWriter(fifo);
+    hardening::writeAll(writer, bytes.data(), bytes.size());
+    close(writer);
+    return expectRefused(viewer.wait(xtest::Millis(20000)));
+  }
+  xtest::Exit expectRefused(const xtest::Exit& exit) {
     EXPECT_TRUE(exit.exited) << "ended by signal " << exit.status << "\n" << exit.err;
     EXPECT_EQ(exit.status, kFailure) << exit.out << exit.err;
     EXPECT_EQ(x->windowsCreatedSinceLastCall(), 0);
@@ -67,6 +84,7 @@ class DamagedFiles : public ::testing::Test {
   static std::unique_ptr<xtest::Xvfb> server;
   std::unique_ptr<xtest::Connection> x;
   rgbtest::TempDir dir;
+  std::string fifo = dir.file("frames.fifo");
 };
 
 std::unique_ptr<xtest::Xvfb> DamagedFiles::server;
@@ -190,40 +208,23 @@ TEST_F(DamagedFiles, Directory) {
 }
 
 TEST_F(DamagedFiles, FifoWaitsForItsWriterThenFailsOnWhatItSends) {
-  const std::string fifo = dir.file("frames.fifo");
-  hardening::makeFifo(fifo);
-  xtest::Child viewer({ZU_KORVE_PATH, "-0", fifo}, server->display());
+  const auto viewer = viewFifo();
   // Like any reader of a named pipe, the viewer waits for a writer.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_TRUE(viewer.running());
+  EXPECT_TRUE(viewer->running());
   Bytes bytes = frames(1, 4, 2);
   bytes[0] = 0;
-  const int writer = hardening::openFifoWriter(fifo);
-  hardening::writeAll(writer, bytes.data(), bytes.size());
-  close(writer);
-  const xtest::Exit exit = viewer.wait(xtest::Millis(20000));
-  EXPECT_TRUE(exit.exited);
-  EXPECT_EQ(exit.status, kFailure);
+  const xtest::Exit exit = feed(*viewer, bytes);
   EXPECT_EQ(exit.err, "ERROR: image has wrong magic number: 218. not an IRIS/RGB file.\n");
-  EXPECT_EQ(x->windowsCreatedSinceLastCall(), 0);
 }
 
 TEST_F(DamagedFiles, FifoWithWholeFramesCannotBeRewoundAfterCounting) {
   // The frame file is counted, then read from its start: a named pipe
   // cannot go back, so even a sound stream through one is refused.
-  const std::string fifo = dir.file("frames.fifo");
-  hardening::makeFifo(fifo);
-  xtest::Child viewer({ZU_KORVE_PATH, "-0", fifo}, server->display());
-  const Bytes bytes = frames(2, 4, 2);
-  const int writer = hardening::openFifoWriter(fifo);
-  hardening::writeAll(writer, bytes.data(), bytes.size());
-  close(writer);
-  const xtest::Exit exit = viewer.wait(xtest::Millis(20000));
-  EXPECT_TRUE(exit.exited);
-  EXPECT_EQ(exit.status, kFailure);
+  const auto viewer = viewFifo();
+  const xtest::Exit exit = feed(*viewer, frames(2, 4, 2));
   EXPECT_EQ(exit.err, "ERROR: cannot rewind the RGB image stream after counting its frames.\n");
   EXPECT_EQ(exit.out, "");
-  EXPECT_EQ(x->windowsCreatedSinceLastCall(), 0);
 }
 
 }  // namespace
