@@ -30,26 +30,10 @@ void RGBDisplayImage() {
     title[0] = '\0';
   glutSetWindowTitle(title);
 
-  glDrawBuffer(GL_BACK);
-  glReadBuffer(GL_BACK);
-  glRasterPos2i(0, 0);
-  glDisable(GL_DITHER);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // rows are tightly packed
-  glDrawPixels(img_width, img_height, GL_RGB, GL_UNSIGNED_BYTE,
-               result ? disp_image : acq_image);
+  drawPicture(result ? disp_image : acq_image, img_width, img_height, 0, 0,
+              1.0f);
   glFlush();
   glutSwapBuffers();
-}
-
-// One unit is one window pixel with the origin at the bottom-left corner,
-// so the picture keeps its own size whatever the window's.
-void RGBReshapeImage(int width, int height) {
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
 }
 
 void RGBKeyboardCheck(unsigned char key, int, int) {
@@ -71,6 +55,40 @@ void RGBKeyboardCheck(unsigned char key, int, int) {
 
 }  // namespace
 
+// One unit is one window pixel with the origin at the bottom-left corner,
+// so a picture keeps its own size whatever the window's.
+void usePixelUnits(int width, int height) {
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+int openPictureWindow(const char* title, int width, int height) {
+  glutInitWindowPosition(0, 0);
+  glutInitWindowSize(width, height);
+  const int window = glutCreateWindow(title);
+  usePixelUnits(width, height);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glutSwapBuffers();
+  glFlush();
+  return window;
+}
+
+void drawPicture(const unsigned char* pixels, int width, int height, int left,
+                 int bottom, float zoom) {
+  glDrawBuffer(GL_BACK);
+  glReadBuffer(GL_BACK);
+  glRasterPos2i(left, bottom);
+  glDisable(GL_DITHER);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // rows are tightly packed
+  glPixelZoom(zoom, zoom);
+  glDrawPixels(width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+}
+
 void runWindow(const char* name, const unsigned char* input,
                const unsigned char* display, int width, int height) {
   // The caller has refused names longer than the buffer holds.
@@ -81,17 +99,10 @@ void runWindow(const char* name, const unsigned char* input,
   img_width = width;
   img_height = height;
 
-  glutInitWindowPosition(0, 0);
-  glutInitWindowSize(img_width, img_height);
-  glutCreateWindow(kCreationTitle);
-  RGBReshapeImage(img_width, img_height);
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glutSwapBuffers();
-  glFlush();
+  openPictureWindow(kCreationTitle, img_width, img_height);
 
   glutDisplayFunc(RGBDisplayImage);
-  glutReshapeFunc(RGBReshapeImage);
+  glutReshapeFunc(usePixelUnits);
   glutKeyboardFunc(RGBKeyboardCheck);
   glutMainLoop();
   // freeglut returns from its loop only when told to; this one never is.
