@@ -1,0 +1,111 @@
+// Frames for the player's window, read on a thread of their own.
+//
+// Reads block: on a FIFO or standard input fread waits for the producer,
+// and a large frame takes milliseconds to read even from a file. A reader
+// thread keeps all of that off the GLUT thread, so the window goes on
+// redrawing and answering keys while a producer is silent. The thread owns
+// the rgb_reader handle; the two threads share only a short queue of
+// decoded frames and a seek request, under one mutex.
+#ifndef RGBPLAY_FRAME_SOURCE_H
+#define RGBPLAY_FRAME_SOURCE_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "rgb/rgb.h"
+#include "viewer/marking.h"
+
+namespace rgbplay {
+
+// One decoded frame: the picture as read (row 0 at the bottom) and its
+// display image.
+struct Frame {
+  int64_t index = 0;
+  int32_t stamp = 0;
+  int width = 0;
+  int height = 0;
+  std::vector<unsigned char> input;
+  std::vector<unsigned char> display;
+};
+
+// What the front of the queue holds.
+enum class Next {
+  Nothing,  // not read yet
+  Frame,    // a frame, see front()
+  End,      // the clean end of the stream
+  Error     // a damaged or unreadable stream, see error()
+};
+
+class FrameSource {
+ public:
+  // A seekable source over a reader the caller opened (a regular file);
+  // `frames` is its count when opened. With `follow` the end is never
+  // final: reads are tried again as the file grows.
+  FrameSource(rgb_reader* reader, int64_t frames, bool follow,
+              const zu_korve::MarkingRegion& region);
+  // A live source: `path` ("-" is standard input) is opened by the thread,
+  // since opening a FIFO waits for its producer.
+  FrameSource(std::string path, const zu_korve::MarkingRegion& region);
+
+  // Starts the reader thread, which lives until the process ends.
+  void start();
+
+  bool seekable() const { return seekable_; }
+
+  // ---- for the GLUT thread ----
+  Next next();
+  // The frame at the front of the queue (Next::Frame only), still queued.
+  // It stays valid until take() or seek(), which only this thread calls.
+  const Frame* front();
+  // The frame at the front of the queue, taken out (Next::Frame only). The
+  // caller gives it back with recycle() once it is no longer shown.
+  std::unique_ptr<Frame> take();
+  void recycle(std::unique_ptr<Frame> frame);
+  // The status and a reason for Next::Error.
+  std::string error();
+  // Drops what is queued and has the thread read from frame `index` on;
+  // kLast is the last whole frame at the time of the request.
+  static constexpr int64_t kLast = -1;
+  void seek(int64_t index);
+  // Whole frames known so far (the file's count, or frames read when live).
+  int64_t frames();
+
+ private:
+  struct Item {
+    Next kind = Next::Nothing;
+    std::unique_ptr<Frame> frame;
+  };
+  void run();
+  bool openLive();
+  bool firstFrame(rgb_frame_info* first);
+  void readFrames(const rgb_frame_info& first);
+  // Ends the stream with `kind` and, for a file, waits for a seek that
+  // starts it again; false when the thread should end.
+  bool finish(Next kind, std::unique_lock<std::mutex>& lock);
+  std::unique_ptr<Frame> blankFrame(const rgb_frame_info& first);
+
+  rgb_reader* reader_ = nullptr;
+  std::string path_;
+  bool seekable_ = false;
+  bool follow_ = false;
+  zu_korve::MarkingRegion region_;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;  // room in the queue, or a seek request
+  std::deque<Item> queue_;
+  std::vector<std::unique_ptr<Frame>> spare_;
+  uint64_t generation_ = 0;  // bumped by every seek; older reads are dropped
+  bool seekPending_ = false;
+  int64_t seekTo_ = 0;
+  int64_t frames_ = 0;
+  std::string error_;
+};
+
+}  // namespace rgbplay
+
+#endif  // RGBPLAY_FRAME_SOURCE_H
