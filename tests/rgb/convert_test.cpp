@@ -86,6 +86,14 @@ TEST(PlanarConvert, EveryKernelInterleavesAndDeinterleavesExactly) {
                                 pixels.data());
         EXPECT_EQ(pixels.contents(), expected);
         EXPECT_TRUE(pixels.guardsIntact());
+        if (run.name == runnableVariants().front().name) {
+          // The cache-bypassing entry, on the widest kernel this CPU runs.
+          Buffer streamed(3 * count, off[3]);
+          rgb::interleaveStreaming(planes[0].data(), planes[1].data(), planes[2].data(), count,
+                                   streamed.data());
+          EXPECT_EQ(streamed.contents(), expected);
+          EXPECT_TRUE(streamed.guardsIntact());
+        }
 
         Buffer back[3] = {{count, off[3]}, {count, off[0]}, {count, off[1]}};
         run.variant->deinterleave(pixels.data(), count, back[0].data(), back[1].data(),
