@@ -49,10 +49,10 @@ Next FrameSource::next() {
   return queue_.empty() ? Next::Nothing : queue_.front().kind;
 }
 
-const Frame* FrameSource::front() {
+const Frame* FrameSource::peek(std::size_t position) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (queue_.empty() || queue_.front().kind != Next::Frame) return nullptr;
-  return queue_.front().frame.get();
+  if (position >= queue_.size() || queue_[position].kind != Next::Frame) return nullptr;
+  return queue_[position].frame.get();
 }
 
 std::unique_ptr<Frame> FrameSource::take() {

@@ -59,9 +59,10 @@ class FrameSource {
 
   // ---- for the GLUT thread ----
   Next next();
-  // The frame at the front of the queue (Next::Frame only), still queued.
-  // It stays valid until take() or seek(), which only this thread calls.
-  const Frame* front();
+  // The frame `position` places from the front of the queue, still queued,
+  // or null when no frame is there yet. It stays valid until take() or
+  // seek(), which only this thread calls.
+  const Frame* peek(std::size_t position);
   // The frame at the front of the queue, taken out (Next::Frame only). The
   // caller gives it back with recycle() once it is no longer shown.
   std::unique_ptr<Frame> take();

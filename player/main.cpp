@@ -138,12 +138,12 @@ void show(std::unique_ptr<Frame> frame, Clock::time_point now, Clock::time_point
   glutPostRedisplay();
 }
 
-// The next frame's due time, from the current one's.
-Clock::time_point nextDue(const Frame& next) {
+// When frame `next` is due if frame `previous` was due at `due`.
+Clock::time_point dueAfter(Clock::time_point due, const Frame& previous, const Frame& next) {
   const double interval = player->options.fps > 0
                               ? 1000.0 / player->options.fps
-                              : static_cast<double>(stampInterval(player->current->stamp, next.stamp));
-  return player->due + std::chrono::duration_cast<Clock::duration>(Millis(interval / player->speed));
+                              : static_cast<double>(stampInterval(previous.stamp, next.stamp));
+  return due + std::chrono::duration_cast<Clock::duration>(Millis(interval / player->speed));
 }
 
 void tick(int) {
@@ -151,17 +151,27 @@ void tick(int) {
   int wait = kMaxTickMs;
   switch (player->source->next()) {
     case Next::Frame: {
-      const Frame* next = player->source->front();
+      const Frame* next = player->source->peek(0);
       Clock::time_point due = now;
       const bool stepping = !player->playing && player->stepPending;
       if (player->current && !player->showNext && !stepping) {
         if (!player->playing) break;
-        due = nextDue(*next);
+        due = dueAfter(player->due, *player->current, *next);
         if (now < due) {
           const auto left =
               std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count();
           wait = static_cast<int>(std::clamp<long long>(left, 1, kMaxTickMs));
           break;
+        }
+        // Behind the stamps' clock (drawing slower than the frames come):
+        // a frame whose successor is due as well is passed over, so the
+        // picture keeps to the clock instead of lagging more and more.
+        while (const Frame* after = player->source->peek(1)) {
+          const Clock::time_point afterDue = dueAfter(due, *next, *after);
+          if (now < afterDue) break;
+          player->source->recycle(player->source->take());
+          due = afterDue;
+          next = after;
         }
       }
       player->showNext = false;
