@@ -12,6 +12,7 @@ struct InfoOptions {
   std::vector<std::string> files;
   bool frames = false;
   bool json = false;
+  std::string plot;  // PNG of the frame intervals; empty: none
 };
 
 // export and mark: which frames go where.
@@ -35,6 +36,22 @@ struct WatchOptions {
   std::string pipe;
 };
 
+struct VideoOptions {
+  std::string file;
+  std::string out;
+  int crf = 23;
+  bool crfGiven = false;
+  std::string codec;  // empty: libx264, else the default H.264 encoder
+};
+
+struct SheetOptions {
+  std::string file;
+  std::string out;
+  int every = 1;
+  int columns = 8;
+  int tileWidth = 0;  // 0: the frame's width, at most 320
+};
+
 struct CheckOptions {
   std::vector<std::string> files;
   bool quiet = false;
@@ -47,6 +64,8 @@ int runImport(const ImportOptions& options);
 int runMark(const FrameOutputOptions& options);
 int runWatch(const WatchOptions& options);
 int runCheck(const CheckOptions& options);
+int runVideo(const VideoOptions& options);
+int runSheet(const SheetOptions& options);
 
 }  // namespace rgbtool
 

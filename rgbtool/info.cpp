@@ -6,6 +6,7 @@
 #include "rgbtool/diagnostics.h"
 #include "rgbtool/intervals.h"
 #include "rgbtool/json.h"
+#include "rgbtool/plot.h"
 #include "rgbtool/stream_scan.h"
 
 namespace rgbtool {
@@ -113,6 +114,12 @@ int runInfo(const InfoOptions& options) {
     // A file is reported as far as it could be read; any fault fails the run.
     if (!scan.opened || !scan.damage.empty() || scan.stamps.empty()) {
       report(file + ": " + (scan.damage.empty() ? "no whole frame" : scan.damage));
+      status = kExitFailure;
+    }
+    std::string plotError;
+    if (!options.plot.empty() && scan.opened &&
+        !writeIntervalPlot(options.plot, scan.stamps, plotError)) {
+      report(options.plot + ": " + plotError);
       status = kExitFailure;
     }
     if (options.json) {

@@ -60,6 +60,9 @@ int run(int argc, char** argv) {
   infoCommand->add_flag("--json", info.json, "Print JSON for scripts");
   infoCommand->add_option("FILE", info.files, "Frame streams (- reads standard input)")
       ->required();
+  infoCommand->add_option("--plot", info.plot,
+                          "Also draw the frame intervals of the one FILE into a PNG: a blue "
+                          "line, stamps going backwards in red below the zero line");
 
   FrameOutputOptions exportOptions;
   auto* exportCommand =
@@ -92,6 +95,34 @@ int run(int argc, char** argv) {
   watchCommand->add_option("PIPE", watch.pipe, "Named pipe (- reads standard input)")
       ->required();
 
+  VideoOptions video;
+  auto* videoCommand = app.add_subcommand(
+      "video", "Encode a stream as a video whose frame times are the recorded stamps");
+  auto* crf = videoCommand->add_option("--crf", video.crf,
+                                       "Quality for x264-like encoders, 0 = lossless (default 23)");
+  crf->check(CLI::Range(0, 51));
+  videoCommand->add_option("--codec", video.codec,
+                           "FFmpeg encoder, e.g. libx264, libx264rgb or ffv1 (default: H.264)");
+  videoCommand->add_option("FILE", video.file, "Frame stream (- reads standard input)")
+      ->required();
+  videoCommand->add_option("OUT", video.out, "Video to write; .mp4 or .mkv picks the container")
+      ->required();
+
+  SheetOptions sheet;
+  auto* sheetCommand = app.add_subcommand(
+      "sheet", "A PNG contact sheet of frames with their number and stamp under each");
+  sheetCommand->add_option("--every", sheet.every, "Every Nth frame from frame 0 (default 1)")
+      ->check(CLI::PositiveNumber);
+  sheetCommand->add_option("--columns", sheet.columns, "Tiles per row (default 8)")
+      ->check(CLI::Range(1, 1000));
+  sheetCommand
+      ->add_option("--tile-width", sheet.tileWidth,
+                   "Tile width in pixels (default: the frame's, at most 320)")
+      ->check(CLI::Range(1, 65535));
+  sheetCommand->add_option("FILE", sheet.file, "Frame stream (- reads standard input)")
+      ->required();
+  sheetCommand->add_option("OUT", sheet.out, "PNG picture to write")->required();
+
   CheckOptions check;
   auto* checkCommand = app.add_subcommand(
       "check", "Validate every frame; succeeds only if every file is a clean stream");
@@ -109,7 +140,12 @@ int run(int argc, char** argv) {
     return usageError(e.what());
   }
   import.fixedStamps = start->count() > 0;
-  if (*exportCommand || *importCommand || *markCommand) interrupt::install();
+  video.crfGiven = crf->count() > 0;
+  if (*infoCommand && !info.plot.empty() && info.files.size() != 1)
+    return usageError("info --plot takes one FILE");
+  if (*exportCommand || *importCommand || *markCommand || *videoCommand || *sheetCommand ||
+      !info.plot.empty())
+    interrupt::install();
 
   if (*infoCommand) return runInfo(info);
   if (*exportCommand) return runExport(exportOptions);
@@ -117,6 +153,8 @@ int run(int argc, char** argv) {
   if (*markCommand) return runMark(markOptions);
   if (*watchCommand) return runWatch(watch);
   if (*checkCommand) return runCheck(check);
+  if (*videoCommand) return runVideo(video);
+  if (*sheetCommand) return runSheet(sheet);
   return usageError("no command given");
 }
 
