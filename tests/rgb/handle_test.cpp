@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -296,6 +297,33 @@ TEST_F(Handles, MessageHandlerReceivesTheClassicMessages) {
   rgbtest::Stream empty = rgbtest::streamOver({});
   EXPECT_EQ(rgbtest::capture([&] { EXPECT_EQ(getRGBNoOfFrames(empty.get()), 0); }).out,
             "error reading 0 RGB header bytes.\n");
+}
+
+// A null stream is what a failed openRGBReadPipe or openRGBWritePipe hands
+// on: every classic function refuses it with one line instead of crashing.
+TEST(NullStreams, AreRefusedWithOneLine) {
+  const std::string line = "ERROR: no RGB image stream (null stream pointer).\n";
+  rgbtest::ReadBuffers buffers;
+  RGBHeader header{};
+  const unsigned char pixel[3] = {1, 2, 3};
+  const int stamp = 0;
+  const std::vector<std::pair<const char*, std::function<int()>>> calls = {
+      {"readRGBPipe", [&] { return readRGBPipe(nullptr, &buffers.images, &buffers.width, &buffers.height); }},
+      {"readRGBTimeStream", [&] { return buffers.readStream(nullptr, 2); }},
+      {"getRGBNoOfFrames", [&] { return getRGBNoOfFrames(nullptr); }},
+      {"readRGBHeader", [&] { return readRGBHeader(nullptr, &header); }},
+      {"writeRGBHeader", [&] { return writeRGBHeader(nullptr, &header); }},
+      {"writeRGBPipe", [&] { return writeRGBPipe(nullptr, pixel, 1, 1); }},
+      {"writeRGBTimeStream", [&] { return writeRGBTimeStream(nullptr, pixel, 1, 1, 1, &stamp); }},
+  };
+  for (const auto& call : calls) {
+    SCOPED_TRACE(call.first);
+    int result = -1;
+    const rgbtest::Output printed = rgbtest::capture([&] { result = call.second(); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(printed.err, line);
+    EXPECT_EQ(printed.out, "");
+  }
 }
 
 TEST(Version, MatchesTheHeader) {
