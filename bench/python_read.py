@@ -10,7 +10,9 @@ Without PATH a 100-frame 1920 x 1080 stream is generated in a temporary
 directory. DIR is a Release build tree with the rgbstream package
 (DIR/python) and bench_python_read_load (DIR/bench).
 
-Targets: time ratio <= 1.3, peak memory <= the C load's + 80 MiB.
+Targets, for the 100-frame stream: time ratio <= 1.3, peak memory <= the C
+load's + 80 MiB. On small streams the interpreter's start-up (with numpy,
+about 0.1 s) dominates.
 """
 import argparse
 import os
@@ -26,13 +28,14 @@ MEMORY_TARGET_MIB = 80
 
 
 def run(command, env):
-    """Wall seconds and peak RSS (KiB) of one process."""
+    """Wall seconds, peak RSS (KiB) and CPU seconds (user + system) of one process."""
     with tempfile.NamedTemporaryFile("r") as peak:
         start = time.perf_counter()
-        subprocess.run(["/usr/bin/time", "-o", peak.name, "-f", "%M", *command], check=True,
+        subprocess.run(["/usr/bin/time", "-o", peak.name, "-f", "%M %U %S", *command], check=True,
                        env=env, stdout=subprocess.DEVNULL)
         wall = time.perf_counter() - start
-        return wall, int(peak.read().split()[-1])
+        peak_kib, user, system = peak.read().split()[-3:]
+        return wall, int(peak_kib), float(user) + float(system)
 
 
 def generate(path, frames, package):
@@ -77,11 +80,13 @@ def main():
         run(python, env)
         times = {"c": [], "python": []}
         peaks = {"c": [], "python": []}
+        cpu = {"c": [], "python": []}
         for _ in range(args.rounds):
             for side, command in (("c", c_load), ("python", python)):
-                wall, peak = run(command, env)
+                wall, peak, seconds = run(command, env)
                 times[side].append(wall)
                 peaks[side].append(peak)
+                cpu[side].append(seconds)
 
     c_time, py_time = statistics.median(times["c"]), statistics.median(times["python"])
     c_peak, py_peak = max(peaks["c"]), max(peaks["python"])
@@ -90,6 +95,10 @@ def main():
     print(f"stream: {size / 1e6:.0f} MB, {os.uname().release}, median of {args.rounds} rounds")
     print(f"  readRGBFile, whole process (C)          {c_time:7.3f} s   peak {c_peak / 1024:7.1f} MiB")
     print(f"  rgbstream.read, whole process (Python)  {py_time:7.3f} s   peak {py_peak / 1024:7.1f} MiB")
+    # CPU time is less sensitive than wall time to other load on the machine.
+    c_cpu, py_cpu = statistics.median(cpu["c"]), statistics.median(cpu["python"])
+    print(f"  CPU (user + system): C {c_cpu:.3f} s, Python {py_cpu:.3f} s, "
+          f"ratio {py_cpu / c_cpu:.2f}")
     print(f"time ratio (Python / C): {ratio:.2f} (target <= {TIME_TARGET}) "
           f"{'ok' if ratio <= TIME_TARGET else 'MISSED'}")
     print(f"extra peak memory: {extra:+.1f} MiB (target <= {MEMORY_TARGET_MIB}) "

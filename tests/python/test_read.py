@@ -4,7 +4,6 @@ import faulthandler
 import os
 import threading
 import time
-import warnings
 from pathlib import Path
 
 import numpy as np
@@ -202,3 +201,14 @@ def test_read_whole_fifo_with_cut_last_frame(tmp_path, watchdog):
     assert images.shape == (2, 3, 5, 3) and images.flags.c_contiguous
     np.testing.assert_array_equal(images, frames)
     assert stamps.dtype == np.int32 and stamps.tolist() == [7, 8]
+
+
+def test_stream_of_large_frames_reads_whole(tmp_path):
+    # Above 64 MiB in all, so the result takes the mapped-memory path.
+    base = (np.arange(2048 * 4096 * 3, dtype=np.uint32) % 251).astype(np.uint8)
+    frames = np.stack([np.roll(base, n).reshape(2048, 4096, 3) for n in range(3)])
+    path = tmp_path / "large.rgb"
+    path.write_bytes(stream_bytes(frames, [1, 2, 3]))
+    images, stamps = rgbstream.read(path)
+    assert images.nbytes > 64 << 20 and stamps.tolist() == [1, 2, 3]
+    np.testing.assert_array_equal(images, frames)
