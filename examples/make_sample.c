@@ -1,10 +1,13 @@
-/*
+/* SPDX-License-Identifier: MIT
+ *
  * make_sample: writes one sample frame for the viewer, a dim gradient with
  * bright discs inside and outside the region of interest, so that the
- * marking shows in every colour it uses.
+ * marking shows in every colour it uses. Given a frame count, it writes a
+ * short recording instead: the first disc travels across the region, one
+ * frame every 40 ms.
  *
- * Usage: make_sample [file]   (default image.rgb; an existing file is
- * replaced, since the library's file writer appends)
+ * Usage: make_sample [file [frames]]   (default image.rgb and 1 frame; an
+ * existing file is replaced, since the library's file writer appends)
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -59,25 +62,44 @@ static void paintDisc(unsigned char* image, const Disc* disc) {
   }
 }
 
+enum { kStep = 40, kCycle = 10000000, kTravel = 6 };
+
 int main(int argc, char** argv) {
   const char* path = argc > 1 ? argv[1] : "image.rgb";
-  if (argc > 2) {
-    fprintf(stderr, "Usage: %s [file]\n", argv[0]);
+  const int frames = argc > 2 ? atoi(argv[2]) : 1;
+  if (argc > 3 || frames < 1 || frames > 1000) {
+    fprintf(stderr, "Usage: %s [file [frames]]   (1 to 1000 frames)\n", argv[0]);
     return 1;
   }
-  unsigned char* image = malloc((size_t)kWidth * kHeight * kChannels);
-  if (!image) {
+  unsigned char* image = malloc((size_t)kWidth * kHeight * kChannels * (size_t)frames);
+  int* stamps = malloc(sizeof(int) * (size_t)frames);
+  if (!image || !stamps) {
     fputs("no memory for the sample picture.\n", stderr);
+    free(image);
+    free(stamps);
     return 1;
   }
-  paintBackground(image);
-  for (size_t k = 0; k < sizeof kDiscs / sizeof kDiscs[0]; ++k)
-    paintDisc(image, &kDiscs[k]);
+  const int start = get_time();
+  for (int n = 0; n < frames; ++n) {
+    unsigned char* frame = image + (size_t)n * kWidth * kHeight * kChannels;
+    paintBackground(frame);
+    for (size_t k = 0; k < sizeof kDiscs / sizeof kDiscs[0]; ++k) {
+      Disc disc = kDiscs[k];
+      if (k == 0 && frames > 1) disc.column = 120 + n * kTravel % 400;
+      paintDisc(frame, &disc);
+    }
+    stamps[n] = (start + n * kStep) % kCycle;
+  }
 
   remove(path);
-  const int written = writeRGBFile(path, image, kWidth, kHeight, 1);
+  const int written = frames == 1 ? writeRGBFile(path, image, kWidth, kHeight, 1)
+                                  : writeRGBTimeFile(path, image, kWidth, kHeight, frames, stamps);
   free(image);
-  if (written != 1) return 1; /* the writer has said why */
-  printf("wrote %s (%d x %d)\n", path, kWidth, kHeight);
+  free(stamps);
+  if (written != frames) return 1; /* the writer has said why */
+  if (frames == 1)
+    printf("wrote %s (%d x %d)\n", path, kWidth, kHeight);
+  else
+    printf("wrote %s (%d frames of %d x %d, %d ms apart)\n", path, frames, kWidth, kHeight, kStep);
   return 0;
 }
