@@ -324,16 +324,22 @@ TEST_F(ReaderTest, AFrameCountWhoseImageOverflowsIsRefusedBeforeAnyPixel) {
 
 TEST_F(ReaderTest, FillsALargeBufferToItsLastByte) {
   // 2 frames of 2731 x 2049 take 33,574,914 bytes: 32 MiB and 20,482 more,
-  // a size the allocator must round up to whole huge pages, never down.
+  // a size the huge-page allocation must round up to whole pages, never
+  // down. Both allocations, with and without huge pages.
   const Bytes large = rgbtest::patternImage(2, 2731, 2049, 3);
+  ASSERT_EQ(large.size(), 33574914u);
   const std::string path = dir.file("large.rgb");
   rgbtest::writeFile(path, frames(large, 2, 2731, 2049, {5, 6}));
-  FileRead r;
-  readTimeFile(path, &r);
-  ASSERT_EQ(r.result, 2);
-  EXPECT_EQ(r.output.out + r.output.err, "");
-  ASSERT_EQ(large.size(), 33574914u);
-  EXPECT_EQ(std::memcmp(r.images, large.data(), large.size()), 0);
+  for (const bool huge : {false, true}) {
+    SCOPED_TRACE(huge ? "huge pages" : "plain allocation");
+    FileRead r;
+    rgb::useHugePages(huge);
+    readTimeFile(path, &r);
+    rgb::useHugePages(false);
+    ASSERT_EQ(r.result, 2);
+    EXPECT_EQ(r.output.out + r.output.err, "");
+    EXPECT_EQ(std::memcmp(r.images, large.data(), large.size()), 0);
+  }
 }
 
 TEST(BufferSizes, RejectSizesThatDoNotFitAndAcceptLargeOnes) {
