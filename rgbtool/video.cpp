@@ -85,7 +85,7 @@ class VideoProgress {
   void update(int64_t done) {
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (drawn_ && now - last_ < std::chrono::milliseconds(100)) return;
+    if (drawn_ && done != total_ && now - last_ < std::chrono::milliseconds(100)) return;
     if (total_ > 0) {
       std::fprintf(stderr, "\rencoding frame %lld of %lld (%lld%%)", static_cast<long long>(done),
                    static_cast<long long>(total_), static_cast<long long>(done * 100 / total_));
@@ -164,18 +164,16 @@ AVPixelFormat choosePixelFormat(const AVCodec* codec) {
 }
 
 // Each frame's time, in ms after the first frame. Stamps count within a
-// 10,000-second cycle, so the step from one stamp to the next is taken
-// modulo the cycle and added up: a wrap keeps time going forward. A video
-// cannot show two frames at once, so a repeated stamp is moved 1 ms on.
+// 10,000-second cycle, so the steps from one stamp to the next are taken
+// across the wrap and added up: a wrap keeps time going forward. A step
+// backwards (a stamp a little earlier than the one before, as info shows it)
+// is kept in the sum, so that the frames after it still sit at their own
+// stamps; but a video shows its frames in order, so a frame whose time would
+// not come after the one before is shown 1 ms after it.
 class Timeline {
  public:
   int64_t place(int32_t stamp) {
-    if (count_ > 0) {
-      int64_t step = (static_cast<int64_t>(stamp) - last_) % kClockCycleMs;
-      if (step < 0) step += kClockCycleMs;
-      if (stampInterval(last_, stamp) < 0) ++backwards_;
-      offset_ += step;
-    }
+    if (count_ > 0) offset_ += stampInterval(last_, stamp);
     last_ = stamp;
     int64_t pts = offset_;
     if (count_ > 0 && pts <= lastPts_) {
@@ -187,7 +185,6 @@ class Timeline {
     return pts;
   }
   int64_t moved() const { return moved_; }
-  int64_t backwards() const { return backwards_; }
 
  private:
   int64_t count_ = 0;
@@ -195,7 +192,6 @@ class Timeline {
   int64_t offset_ = 0;
   int64_t lastPts_ = 0;
   int64_t moved_ = 0;
-  int64_t backwards_ = 0;
 };
 
 class VideoRun {
@@ -418,12 +414,9 @@ int VideoRun::run() {
     report(options_.out + ": " + error);
     return kExitFailure;
   }
-  if (timeline.backwards() > 0)
-    report("note: " + options_.file + ": " + std::to_string(timeline.backwards()) +
-           " stamp(s) earlier than the frame before, taken as a wrap of the 10,000 s cycle");
   if (timeline.moved() > 0)
     report("note: " + options_.file + ": " + std::to_string(timeline.moved()) +
-           " frame(s) with the stamp of the frame before, shown 1 ms after it");
+           " frame(s) stamped no later than the frame before, each shown 1 ms after it");
   return kExitOk;
 }
 

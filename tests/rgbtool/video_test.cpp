@@ -142,6 +142,20 @@ INSTANTIATE_TEST_SUITE_P(
                                                               "0"},
                                      "out.mp4")));
 
+// Frames 2 and 3 are stamped before frame 1 and with frame 2's stamp: each
+// comes 1 ms after the frame before, and frame 4 is back at its own stamp.
+TEST(ToolVideo, StampsGoingBackwardsKeepTheFramesInOrder) {
+  requireFfmpeg();
+  rgbtest::TempDir dir;
+  const Bytes frames = rgbtest::patternImage(5, 16, 8, 6);
+  rgbtest::writeFile(dir.file("s.rgb"),
+                     rgbtest::streamBytes(frames, 5, 16, 8, {9'999'990, 30, 20, 20, 70}));
+  const Outcome run = runTool({"video", dir.file("s.rgb"), dir.file("out.mkv")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(has(run.err, "2 frame(s) stamped no later than the frame before")) << run.err;
+  EXPECT_EQ(frameTimesMs(dir.file("out.mkv")), (std::vector<long>{0, 40, 41, 42, 80}));
+}
+
 TEST(ToolVideo, OddSidesArePaddedForYuv420AndSaidSo) {
   requireFfmpeg();
   rgbtest::TempDir dir;
@@ -153,6 +167,28 @@ TEST(ToolVideo, OddSidesArePaddedForYuv420AndSaidSo) {
   const VideoSize size = videoSize(dir.file("out.mp4"));
   EXPECT_EQ(size.width, 38);
   EXPECT_EQ(size.height, 24);
+}
+
+// Frames done on a terminal, of how many when the length is known; nothing
+// on stderr otherwise (checked with the containers above).
+TEST(ToolVideo, ProgressOnATerminal) {
+  requireFfmpeg();
+  rgbtest::TempDir dir;
+  const Bytes frames = rgbtest::patternImage(3, 16, 8, 3);
+  rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, 3, 16, 8, {0, 40, 80}));
+  RunOptions options;
+  options.stderrTerminal = true;
+  const Outcome file = runTool({"video", dir.file("s.rgb"), dir.file("a.mkv")}, options);
+  EXPECT_EQ(file.status, 0) << file.err;
+  EXPECT_TRUE(has(file.err, "encoding frame 3 of 3 (100%)")) << file.err;
+  // Through a pipe the length is unknown.
+  const Outcome piped = runProgram(
+      {"sh", "-c", "cat \"$1\" | \"$2\" video - \"$3\"", "sh", dir.file("s.rgb"), RGBTOOL_PATH,
+       dir.file("b.mkv")},
+      options);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_TRUE(has(piped.err, "encoding frame 1")) << piped.err;
+  EXPECT_FALSE(has(piped.err, " of ")) << piped.err;
 }
 
 // A stream cut off inside its third frame: the reason, status 1, and neither
