@@ -2,8 +2,10 @@
 #include "rgb/buffers.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <atomic>
 #include <limits>
 
@@ -37,13 +39,39 @@ void* allocate(std::size_t bytes) { return std::malloc(std::max<std::size_t>(byt
 
 void useHugePages(bool on) { hugePages.store(on, std::memory_order_relaxed); }
 
-unsigned char* allocateImage(std::size_t bytes) {
-  if (bytes < kHugeThreshold || !hugePages.load(std::memory_order_relaxed)) return static_cast<unsigned char*>(allocate(bytes));
-  if (bytes > std::numeric_limits<std::size_t>::max() - kHugePage) return nullptr;
-  const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-  void* memory = std::aligned_alloc(kHugePage, rounded);
-  // Only a hint: without huge pages the buffer works the same, just slower.
-  if (memory) madvise(memory, rounded, MADV_HUGEPAGE);
+namespace {
+
+// Asks the kernel to provide a large buffer's pages in one call instead of
+// one page fault per 4 KiB page as it is first written, which costs more
+// than the zeroing itself. Only a hint: a kernel without the call (before
+// Linux 5.14) leaves the pages to the faults.
+void provide(void* memory, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto start = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) / page * page;
+  const auto end = (reinterpret_cast<std::uintptr_t>(memory) + bytes) / page * page;
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+  (void)memory;
+  (void)bytes;
+#endif
+}
+
+}  // namespace
+
+unsigned char* allocateImage(std::size_t bytes, bool filledNow) {
+  void* memory = nullptr;
+  if (bytes < kHugeThreshold) return static_cast<unsigned char*>(allocate(bytes));
+  if (!hugePages.load(std::memory_order_relaxed)) {
+    memory = allocate(bytes);
+  } else {
+    if (bytes > std::numeric_limits<std::size_t>::max() - kHugePage) return nullptr;
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    memory = std::aligned_alloc(kHugePage, rounded);
+    // Only a hint: without huge pages the buffer works the same.
+    if (memory) madvise(memory, rounded, MADV_HUGEPAGE);
+  }
+  if (memory && filledNow) provide(memory, bytes);
   return static_cast<unsigned char*>(memory);
 }
 

@@ -34,7 +34,9 @@ inline std::size_t rowOffset(std::size_t frame, std::size_t row, std::size_t wid
 // Memory for an image buffer handed to the caller, who releases it with
 // free. Never returns null for a zero size. With huge pages on, large
 // buffers are 2 MiB-aligned and advised for transparent huge pages.
-unsigned char* allocateImage(std::size_t bytes);
+// filledNow: the data to fill it is at hand (a file holds it all), so its
+// pages are provided at once rather than fault by fault.
+unsigned char* allocateImage(std::size_t bytes, bool filledNow);
 // Huge pages for image buffers: off by default (see the README's
 // performance notes); the benchmark measures both.
 void useHugePages(bool on);

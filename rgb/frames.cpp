@@ -28,8 +28,8 @@ std::size_t memoryRow(std::size_t row, std::size_t height, int flags) {
   return (flags & RGB_TOP_ROW_FIRST) ? height - 1 - row : row;
 }
 
-// Bytes a regular file still holds after the stream's position; 0 when
-// that is not known (a pipe, a device).
+}  // namespace
+
 std::size_t knownRemainder(FILE* stream) {
   struct stat status {};
   const int fd = fileno(stream);
@@ -38,6 +38,8 @@ std::size_t knownRemainder(FILE* stream) {
   if (position < 0 || status.st_size <= position) return 0;
   return static_cast<std::size_t>(status.st_size - position);
 }
+
+namespace {
 
 // Reads `bytes` at `offset` of a file, resuming after short reads; false
 // when the file ends before them or the read fails.

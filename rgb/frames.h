@@ -64,6 +64,10 @@ class Scratch {
   std::size_t capacity_ = 0;
 };
 
+// Bytes a regular file still holds after the stream's position; 0 when
+// that is not known (a pipe, a device).
+std::size_t knownRemainder(FILE* stream);
+
 // Reads the pixels of a frame of `shape` from `stream` (its header already
 // read) and stores them in `out` as RGB_* flags say. RGB_OK; RGB_ETRUNCATED
 // or RGB_EIO when the stream ends or fails inside the frame, with the whole
