@@ -3,26 +3,50 @@
 
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
+#include "rgbtool/json.h"
 #include "rgbtool/stream_scan.h"
 
 namespace rgbtool {
 namespace {
 
-std::string verdict(const StreamScan& scan) {
-  if (scan.clean()) {
-    const std::size_t n = scan.stamps.size();
-    return "ok, " + std::to_string(n) + " frame" + (n == 1 ? "" : "s") + " of " +
-           describe(scan.geometry);
-  }
-  std::string why = scan.damage;
-  if (why.empty() && scan.stamps.empty() && scan.strayBytes == 0) why = "no whole frame";
-  if (scan.strayBytes > 0) {
+std::string framesText(std::size_t n) {
+  return std::to_string(n) + " frame" + (n == 1 ? "" : "s");
+}
+
+// What is wrong under the options; empty when the file passes.
+std::string failure(const StreamScan& scan, const std::vector<StampWarning>& warnings,
+                    bool strict) {
+  std::string why = scan.problem();
+  if (strict && !warnings.empty()) {
     if (!why.empty()) why += "; ";
-    why += std::to_string(scan.strayBytes) +
-           (scan.stamps.empty() ? " bytes, less than one whole frame"
-                                : " stray bytes after the last frame");
+    why += "stamps go backwards or repeat at " + framesText(warnings.size());
   }
-  return "FAILED, " + why;
+  return why;
+}
+
+Json jsonOf(const std::string& file, const StreamScan& scan,
+            const std::vector<StampWarning>& warnings, const std::string& why) {
+  Json out = Json::object();
+  setFileName(out, file);
+  out["ok"] = why.empty();
+  out["frames"] = scan.stamps.size();
+  if (scan.haveGeometry) {
+    out["width"] = scan.geometry.width;
+    out["height"] = scan.geometry.height;
+    out["planes"] = planeName(scan.geometry.planes);
+  } else {
+    out["width"] = out["height"] = out["planes"] = nullptr;
+  }
+  out["problem"] = why.empty() ? Json(nullptr) : Json(utf8Text(why));
+  Json list = Json::array();
+  for (const StampWarning& w : warnings)
+    list.push_back({{"frame", w.frame},
+                    {"stamp_ms", w.stamp},
+                    {"previous_stamp_ms", w.previous},
+                    {"interval_ms", w.interval},
+                    {"kind", w.interval == 0 ? "repeat" : "backwards"}});
+  out["stamp_warnings"] = list;
+  return out;
 }
 
 }  // namespace
@@ -31,8 +55,23 @@ int runCheck(const CheckOptions& options) {
   int status = kExitOk;
   for (const std::string& file : options.files) {
     const StreamScan scan = scanStream(file);
-    if (!scan.clean()) status = kExitFailure;
-    if (!options.quiet) std::printf("%s: %s\n", file.c_str(), verdict(scan).c_str());
+    const std::vector<StampWarning> warnings = scan.stampWarnings();
+    const std::string why = failure(scan, warnings, options.strict);
+    if (!why.empty()) status = kExitFailure;
+    if (options.quiet) continue;
+    if (options.json) {
+      printJsonLine(jsonOf(file, scan, warnings, why));
+      continue;
+    }
+    for (const StampWarning& w : warnings)
+      std::printf("%s: warning: %s\n", file.c_str(), describe(w).c_str());
+    if (why.empty()) {
+      std::printf("%s: ok, %s of %s\n", file.c_str(), framesText(scan.stamps.size()).c_str(),
+                  describe(scan.geometry).c_str());
+    } else {
+      std::printf("%s: FAILED, %s\n", file.c_str(), why.c_str());
+    }
+    std::fflush(stdout);
   }
   return status;
 }

@@ -15,13 +15,28 @@ struct InfoOptions {
   std::string plot;  // PNG of the frame intervals; empty: none
 };
 
+// Which frames of a stream: one (--frame), or a run of them (--all, --start,
+// --count, --step) from `start` on, every `step`th, `count` of them or up to
+// the end.
+struct FrameSelection {
+  int64_t frame = 0;
+  bool all = false;
+  int64_t start = 0;
+  int64_t count = -1;  // -1: up to the end
+  int64_t step = 1;
+  bool range = false;  // --start, --count or --step given
+
+  bool many() const { return all || range; }
+  int64_t first() const { return many() ? start : frame; }
+};
+
 // export and mark: which frames go where.
 struct FrameOutputOptions {
   std::string file;
   std::string out;
-  int frame = 0;
-  bool all = false;
+  FrameSelection frames;
   std::string format;  // empty: from OUT's extension
+  bool overwrite = false;
 };
 
 struct ImportOptions {
@@ -30,10 +45,15 @@ struct ImportOptions {
   bool fixedStamps = false;
   int64_t startMs = 0;
   int64_t intervalMs = 0;
+  bool fresh = false;         // --new: the stream starts afresh
+  int64_t pictureStart = -1;  // first number of a numbered picture name; -1: the lowest there is
 };
 
 struct WatchOptions {
   std::string pipe;
+  bool json = false;
+  bool follow = false;     // a regular file that grows, until interrupted
+  bool fromStart = false;  // with follow: its frames so far first
 };
 
 struct VideoOptions {
@@ -55,6 +75,8 @@ struct SheetOptions {
 struct CheckOptions {
   std::vector<std::string> files;
   bool quiet = false;
+  bool strict = false;  // stamps going backwards or repeating fail the file
+  bool json = false;
 };
 
 // Each returns the process exit status.

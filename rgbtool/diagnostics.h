@@ -15,20 +15,6 @@ void report(const std::string& message);
 // As report, with ": <strerror(errnum)>" appended.
 void reportErrno(const std::string& message, int errnum);
 
-// The library prints some of its diagnostics on stdout, where they would mix
-// with this program's results. While an instance lives, whatever is written
-// to stdout goes to stderr instead.
-class LibraryMessagesToStderr {
- public:
-  LibraryMessagesToStderr();
-  ~LibraryMessagesToStderr();
-  LibraryMessagesToStderr(const LibraryMessagesToStderr&) = delete;
-  LibraryMessagesToStderr& operator=(const LibraryMessagesToStderr&) = delete;
-
- private:
-  int savedStdout_;
-};
-
 }  // namespace rgbtool
 
 #endif  // RGBTOOL_DIAGNOSTICS_H

@@ -19,86 +19,139 @@ bool chooseFormat(const FrameOutputOptions& options, ImageFormat& format) {
   return formatFromPath(options.out, format);
 }
 
-bool writeOne(const std::string& path, ImageFormat format, const Frame& frame,
-              const FrameFilter& filter, Progress* progress, const std::string& inputName,
-              const struct stat* input) {
+struct Job {
+  const FrameOutputOptions& options;
+  ImageFormat format;
+  const FrameFilter& filter;
+  const struct stat* input;
+  Progress* progress = nullptr;
+  bool toldRawLayout = false;
+};
+
+std::string outputName(const FrameOutputOptions& options, int64_t index) {
+  if (!options.frames.many() || options.out == "-") return options.out;
+  return expandFramePattern(options.out, static_cast<int>(index));
+}
+
+bool writeOne(Job& job, const Frame& frame) {
+  const std::string path = outputName(job.options, frame.index);
   // Replacing the stream being read would lose it, whatever the name says.
-  if (input && sameFile(path, *input)) {
-    report(path + ": is the same file as the input " + inputName + "; not overwritten");
+  if (job.input && sameFile(path, *job.input)) {
+    report(path + ": is the same file as the input " + job.options.file + "; not overwritten");
     return false;
   }
   std::string line;
-  const unsigned char* picture = filter(frame, line);
+  const unsigned char* picture = job.filter(frame, line);
   if (!picture) return false;
   if (!line.empty()) {
-    if (progress) progress->suspend();
+    if (job.progress) job.progress->suspend();
     std::fputs(line.c_str(), stdout);
   }
+  if (job.format == ImageFormat::Raw && !job.toldRawLayout) {
+    // Bare rows carry no size: say what a reader needs to know.
+    job.toldRawLayout = true;
+    if (job.progress) job.progress->suspend();
+    report("raw frames: -f rawvideo -video_size " + std::to_string(frame.width) + "x" +
+           std::to_string(frame.height) + " -pixel_format rgb24");
+  }
   std::string error;
-  if (!writeImage(path, format, picture, frame.width, frame.height, error)) {
+  WriteOptions how;
+  how.topRowFirst = frame.topRowFirst;
+  how.replace = job.options.overwrite;
+  if (!writeImage(path, job.format, picture, frame.width, frame.height, error, how)) {
     report(path + ": " + error);
     return false;
   }
   return true;
 }
 
+// With a known number of frames, every name is checked before the first
+// picture goes out, so that a refusal leaves nothing half done.
+bool refuseExisting(const FrameOutputOptions& options, int64_t total, const struct stat* input) {
+  if (options.overwrite || options.out == "-" || total < 0) return true;
+  const FrameSelection& s = options.frames;
+  int64_t n = 0;
+  for (int64_t index = s.first(); index < total && (s.count < 0 || n < s.count);
+       index += s.many() ? s.step : total, ++n) {
+    const std::string path = outputName(options, index);
+    struct stat info;
+    // The input itself is refused in its turn, with its own reason.
+    if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        !(input && sameFile(path, *input))) {
+      report(path + ": exists; not replaced (-y or --overwrite replaces it)");
+      return false;
+    }
+  }
+  return true;
+}
+
+uint64_t selectedFrames(const FrameSelection& s, int64_t total) {
+  if (total < 0 || s.first() >= total) return 0;
+  uint64_t n = static_cast<uint64_t>((total - s.first() + s.step - 1) / s.step);
+  if (s.count >= 0 && n > static_cast<uint64_t>(s.count)) n = static_cast<uint64_t>(s.count);
+  return n;
+}
+
 }  // namespace
 
-int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter) {
+int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
+                const FrameFilter& filter) {
   ImageFormat format;
   if (!chooseFormat(options, format)) {
     report(options.format.empty()
                ? options.out + ": cannot tell the picture format from the name; use "
-                               "a .png or .ppm name or --format"
-               : "unknown format '" + options.format + "' (png or ppm)");
+                               "a .png, .ppm or .raw name or --format"
+               : "unknown format '" + options.format + "' (png, ppm or raw)");
     return kExitUsage;
   }
+  const FrameSelection& select = options.frames;
   std::string error;
-  if (options.all && !validFramePattern(options.out, error)) {
+  if (select.many() && options.out != "-" && !validFramePattern(options.out, error)) {
     report(error);
     return kExitUsage;
   }
 
-  InputStream input;
-  if (!input.open(options.file)) {
-    report(options.file + ": " + input.error());
-    return kExitFailure;
-  }
-  FrameReader reader(input, options.file);
+  FrameReader reader(options.file, rows);
+  if (!reader.open(options.file)) return kExitFailure;
   struct stat inputInfo;
   const struct stat* inputFile =
-      fstat(fileno(input.get()), &inputInfo) == 0 ? &inputInfo : nullptr;
+      fstat(fileno(reader.stream()), &inputInfo) == 0 ? &inputInfo : nullptr;
+  const int64_t total = reader.total();
+  Job job{options, format, filter, inputFile};
 
-  if (!options.all) {
-    if (!reader.skipTo(options.frame)) return kExitFailure;
+  if (!select.many()) {
+    if (!reader.skipTo(select.frame)) return kExitFailure;
+    if (!refuseExisting(options, total, inputFile)) return kExitFailure;
     Frame frame;
     const FrameReader::Status status = reader.next(frame);
     if (status == FrameReader::Status::End) {
-      report(options.file + ": has no frame " + std::to_string(options.frame));
+      report(options.file + ": has no frame " + std::to_string(select.frame));
       return kExitFailure;
     }
     if (status == FrameReader::Status::Failed) return kExitFailure;
-    return writeOne(options.out, format, frame, filter, nullptr, options.file, inputFile)
-               ? kExitOk
-               : kExitFailure;
+    return writeOne(job, frame) ? kExitOk : kExitFailure;
   }
 
-  Progress progress("writing frames", input.seekable() ? input.size() : 0);
-  for (int written = 0;; ++written) {
-    Frame frame;
-    const FrameReader::Status status = reader.next(frame);
+  if (!refuseExisting(options, total, inputFile)) return kExitFailure;
+  Progress progress("writing frames", selectedFrames(select, total));
+  job.progress = &progress;
+  Frame frame;
+  int64_t written = 0;
+  for (int64_t index = select.start; select.count < 0 || written < select.count;
+       index += select.step) {
+    const FrameReader::Status positioned = reader.moveTo(index);
+    if (positioned == FrameReader::Status::Failed) return kExitFailure;
+    const FrameReader::Status status =
+        positioned == FrameReader::Status::End ? positioned : reader.next(frame);
     if (status == FrameReader::Status::Failed) return kExitFailure;
-    if (status == FrameReader::Status::End) {
-      if (written > 0) return kExitOk;
-      report(options.file + ": holds no frames");
-      return kExitFailure;
-    }
-    if (!writeOne(expandFramePattern(options.out, frame.index), format, frame, filter,
-                  &progress, options.file, inputFile))
-      return kExitFailure;
-    if (input.seekable())
-      progress.update(static_cast<uint64_t>(ftello(input.get()) - input.start()));
+    if (status == FrameReader::Status::End) break;
+    if (!writeOne(job, frame)) return kExitFailure;
+    progress.update(static_cast<uint64_t>(++written));
   }
+  if (written > 0) return kExitOk;
+  report(options.file + (select.start > 0 ? ": has no frame " + std::to_string(select.start)
+                                          : std::string(": holds no frames")));
+  return kExitFailure;
 }
 
 }  // namespace rgbtool

@@ -11,12 +11,14 @@
 
 namespace rgbtool {
 
-// Returns the picture to write for a frame (the frame's own pixels or a
-// buffer it keeps alive until the next call); nullptr reports a failure.
-// Whatever it puts in `line` is printed on stdout.
+// Returns the picture to write for a frame, in the frame's row order (the
+// frame's own pixels or a buffer it keeps alive until the next call);
+// nullptr reports a failure. Whatever it puts in `line` is printed on stdout.
 using FrameFilter = std::function<const unsigned char*(const Frame& frame, std::string& line)>;
 
-int writeFrames(const FrameOutputOptions& options, const FrameFilter& filter);
+// rows: the order the filter wants the frames in.
+int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
+                const FrameFilter& filter);
 
 }  // namespace rgbtool
 

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <vector>
 
-#include "rgbtool/frame_header.h"
 #include "rgbtool/output_file.h"
 
 namespace rgbtool {
@@ -34,8 +33,10 @@ std::string lower(std::string text) {
 
 std::size_t rowBytesOf(int width) { return kChannels * static_cast<std::size_t>(width); }
 
-const unsigned char* frameRow(const unsigned char* frame, int width, int height, int topRow) {
-  return frame + static_cast<std::size_t>(height - 1 - topRow) * rowBytesOf(width);
+const unsigned char* frameRow(const unsigned char* frame, int width, int height, int topRow,
+                              bool topRowFirst = false) {
+  const int row = topRowFirst ? topRow : height - 1 - topRow;
+  return frame + static_cast<std::size_t>(row) * rowBytesOf(width);
 }
 
 bool writeAll(int fd, std::vector<iovec>& pieces, std::string& error) {
@@ -64,17 +65,29 @@ bool writeAll(int fd, std::vector<iovec>& pieces, std::string& error) {
 }
 
 // One writev gathers the header and all rows, top row first, straight from
-// the frame: no copy of the pixels.
-bool writePpm(int fd, const unsigned char* frame, int width, int height, std::string& error) {
-  const std::string header =
-      "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+// the frame: no copy of the pixels. A frame held top row first goes out as
+// one piece.
+bool writeRows(int fd, const std::string& header, const unsigned char* frame, int width,
+               int height, bool topRowFirst, std::string& error) {
   std::vector<iovec> pieces;
   pieces.reserve(static_cast<std::size_t>(height) + 1);
-  pieces.push_back({const_cast<char*>(header.data()), header.size()});
-  for (int row = 0; row < height; ++row)
-    pieces.push_back({const_cast<unsigned char*>(frameRow(frame, width, height, row)),
-                      rowBytesOf(width)});
+  if (!header.empty()) pieces.push_back({const_cast<char*>(header.data()), header.size()});
+  if (topRowFirst) {
+    pieces.push_back({const_cast<unsigned char*>(frame),
+                      rowBytesOf(width) * static_cast<std::size_t>(height)});
+  } else {
+    for (int row = 0; row < height; ++row)
+      pieces.push_back({const_cast<unsigned char*>(frameRow(frame, width, height, row)),
+                        rowBytesOf(width)});
+  }
   return writeAll(fd, pieces, error);
+}
+
+bool writePpm(int fd, const unsigned char* frame, int width, int height, bool topRowFirst,
+              std::string& error) {
+  const std::string header =
+      "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+  return writeRows(fd, header, frame, width, height, topRowFirst, error);
 }
 
 // ---- libpng ----
@@ -106,11 +119,12 @@ bool pngWriteBody(png_structp png, png_infop info, FILE* out, png_bytepp rows, i
   return true;
 }
 
-bool writePng(int fd, const unsigned char* frame, int width, int height, std::string& error) {
+bool writePng(int fd, const unsigned char* frame, int width, int height, bool topRowFirst,
+              std::string& error) {
   std::vector<png_bytep> rows(static_cast<std::size_t>(height));
   for (int row = 0; row < height; ++row)
     rows[static_cast<std::size_t>(row)] =
-        const_cast<png_bytep>(frameRow(frame, width, height, row));
+        const_cast<png_bytep>(frameRow(frame, width, height, row, topRowFirst));
   const int copy = dup(fd);
   FILE* out = copy >= 0 ? fdopen(copy, "wb") : nullptr;
   if (!out) {
@@ -140,6 +154,7 @@ bool writePng(int fd, const unsigned char* frame, int width, int height, std::st
 // of libpng skips destructors in the function that called setjmp.
 struct PngRead {
   bool headerOnly = false;
+  std::string tooLarge;
   Image image;
   std::vector<png_bytep> rows;
 };
@@ -148,10 +163,20 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_init_io(png, in);
   png_set_sig_bytes(png, static_cast<int>(kPngSignatureBytes));
-  png_set_user_limits(png, kMaxSide, kMaxSide);
+  // Any size PNG allows, so that a picture too large for a frame is named
+  // as such rather than as broken.
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_read_info(png, info);
-  job.image.width = static_cast<int>(png_get_image_width(png, info));
-  job.image.height = static_cast<int>(png_get_image_height(png, info));
+  const png_uint_32 pngWidth = png_get_image_width(png, info);
+  const png_uint_32 pngHeight = png_get_image_height(png, info);
+  if (pngWidth > kMaxSide || pngHeight > kMaxSide) {
+    job.tooLarge = "picture is " + std::to_string(pngWidth) + " x " + std::to_string(pngHeight) +
+                   "; a frame holds at most " + std::to_string(kMaxSide) + " x " +
+                   std::to_string(kMaxSide);
+    return false;
+  }
+  job.image.width = static_cast<int>(pngWidth);
+  job.image.height = static_cast<int>(pngHeight);
   if (job.headerOnly) return true;
 
   png_set_expand(png);
@@ -187,7 +212,9 @@ bool readPng(FILE* in, Image& image, bool headerOnly, std::string& error) {
   const bool ok = info && pngReadBody(png, info, in, job);
   if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
   if (!ok) {
-    error = context.error.empty() ? "out of memory" : "PNG: " + context.error;
+    error = !job.tooLarge.empty()       ? job.tooLarge
+            : context.error.empty() ? "out of memory"
+                                    : "PNG: " + context.error;
     return false;
   }
   image = std::move(job.image);
@@ -241,7 +268,8 @@ bool readPpmHeader(FILE* in, char kind, PpmHeader& header, std::string& error) {
   unsigned long height = 0;
   unsigned long maxval = 0;
   if (!readNumber(in, kMaxSide, width) || !readNumber(in, kMaxSide, height)) {
-    error = "PPM: bad or too large width or height (at most 65535)";
+    error = "PPM: bad or too large width or height (a frame holds at most " +
+            std::to_string(kMaxSide) + " x " + std::to_string(kMaxSide) + ")";
     return false;
   }
   if (!readNumber(in, kMaxPpmSample, maxval) || maxval == 0) {
@@ -320,6 +348,31 @@ bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string&
   return true;
 }
 
+// Standard input is read whole once: a picture's size is read before its
+// pixels, and a pipe cannot be read twice.
+FILE* standardInput(std::string& error) {
+  static std::vector<char> bytes;
+  static bool read = false;
+  if (!read) {
+    read = true;
+    char block[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, stdin)) > 0)
+      bytes.insert(bytes.end(), block, block + got);
+    if (std::ferror(stdin)) {
+      error = std::string("cannot read standard input: ") + std::strerror(errno);
+      return nullptr;
+    }
+  }
+  if (bytes.empty()) {
+    error = "standard input is empty";
+    return nullptr;
+  }
+  FILE* memory = fmemopen(bytes.data(), bytes.size(), "rb");
+  if (!memory) error = std::string("cannot read standard input: ") + std::strerror(errno);
+  return memory;
+}
+
 // Opens a picture and tells PNG from PPM by the first bytes.
 class PictureFile {
  public:
@@ -327,7 +380,8 @@ class PictureFile {
     if (file_) std::fclose(file_);
   }
   bool open(const std::string& path, std::string& error) {
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = path == "-" ? standardInput(error) : std::fopen(path.c_str(), "rb");
+    if (!file_ && path == "-") return false;
     if (!file_) {
       error = std::string("cannot open: ") + std::strerror(errno);
       return false;
@@ -369,6 +423,10 @@ bool parseFormatName(const std::string& name, ImageFormat& format) {
     format = ImageFormat::Ppm;
     return true;
   }
+  if (n == "raw") {
+    format = ImageFormat::Raw;
+    return true;
+  }
   return false;
 }
 
@@ -380,17 +438,26 @@ bool formatFromPath(const std::string& path, ImageFormat& format) {
 }
 
 bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
-                int width, int height, std::string& error) {
+                int width, int height, std::string& error, const WriteOptions& how) {
   if (width <= 0 || height <= 0) {
     error = "cannot write an empty picture (" + std::to_string(width) + " x " +
             std::to_string(height) + ")";
     return false;
   }
   OutputFile out;
-  if (!out.open(path, error)) return false;
-  const bool written = format == ImageFormat::Png
-                           ? writePng(out.fd(), frame, width, height, error)
-                           : writePpm(out.fd(), frame, width, height, error);
+  if (!out.open(path, error, how.replace)) return false;
+  bool written = false;
+  switch (format) {
+    case ImageFormat::Png:
+      written = writePng(out.fd(), frame, width, height, how.topRowFirst, error);
+      break;
+    case ImageFormat::Ppm:
+      written = writePpm(out.fd(), frame, width, height, how.topRowFirst, error);
+      break;
+    case ImageFormat::Raw:
+      written = writeRows(out.fd(), "", frame, width, height, how.topRowFirst, error);
+      break;
+  }
   return written && out.commit(error);
 }
 

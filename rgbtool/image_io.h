@@ -1,6 +1,6 @@
-// Ordinary pictures in and out: PNG through libpng, binary and plain PPM.
-// Pictures are stored top row first; frames are stored bottom row first, so
-// every function here flips between the two as it goes.
+// Ordinary pictures in and out: PNG through libpng, binary and plain PPM,
+// and bare RGB rows. Pictures are stored top row first; frames are held
+// bottom row first unless read top row first, so the writers take either.
 #ifndef RGBTOOL_IMAGE_IO_H
 #define RGBTOOL_IMAGE_IO_H
 
@@ -10,18 +10,27 @@
 
 namespace rgbtool {
 
-enum class ImageFormat { Png, Ppm };
+// The largest side a frame can have.
+constexpr int kMaxSide = 65535;
 
-// "png" or "ppm" (also "pnm"), any case.
+// Raw: the rows of interleaved 8-bit RGB, top row first, nothing else.
+enum class ImageFormat { Png, Ppm, Raw };
+
+// "png", "ppm" (also "pnm") or "raw", any case.
 bool parseFormatName(const std::string& name, ImageFormat& format);
-// The format named by the path's extension (.png, .ppm, .pnm).
+// The format named by the path's extension (.png, .ppm, .pnm, .raw).
 bool formatFromPath(const std::string& path, ImageFormat& format);
 
-// Writes an interleaved RGB frame (row 0 = bottom row) as a picture. path
-// "-" writes to stdout. The picture replaces path only once it is complete
-// (see OutputFile); a failure leaves what was there.
+struct WriteOptions {
+  bool topRowFirst = false;  // frame holds the top row first (else the bottom row)
+  bool replace = true;       // an existing picture may be replaced
+};
+
+// Writes an interleaved RGB frame as a picture. path "-" writes to stdout.
+// The picture replaces path only once it is complete (see OutputFile); a
+// failure leaves what was there.
 bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
-                int width, int height, std::string& error);
+                int width, int height, std::string& error, const WriteOptions& how = {});
 
 // A picture read into frame order: interleaved RGB, bottom row first.
 struct Image {
@@ -31,7 +40,8 @@ struct Image {
 };
 
 // Reads only as much of a PNG or PPM file as its size needs. The format is
-// recognised by content, not by name.
+// recognised by content, not by name. path "-" is standard input, read once
+// and kept for the calls that follow.
 bool readImageSize(const std::string& path, int& width, int& height, std::string& error);
 // Reads a whole PNG or PPM picture; palettes, grey and 16-bit samples are
 // turned into 8-bit RGB and an alpha channel is dropped.

@@ -4,22 +4,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "rgb/rgb.h"
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
-#include "rgbtool/frame_header.h"
+#include "rgbtool/frame_reader.h"
 #include "rgbtool/image_io.h"
 #include "rgbtool/interrupt.h"
 #include "rgbtool/intervals.h"
+#include "rgbtool/output_file.h"
+#include "rgbtool/output_name.h"
 #include "rgbtool/progress.h"
 
 namespace rgbtool {
 namespace {
+
+// Frames made here are RGB, without alpha.
+constexpr int kRgbPlanes = 3;
 
 struct Size {
   int width = 0;
@@ -28,6 +37,58 @@ struct Size {
 
 std::string sizeText(const Size& size) {
   return std::to_string(size.width) + " x " + std::to_string(size.height);
+}
+
+// One frame as the stream holds it, made in memory by the library's writer.
+bool encodeFrame(const Image& image, int32_t stamp, std::string& bytes, std::string& error) {
+  char* data = nullptr;
+  std::size_t length = 0;
+  FILE* memory = open_memstream(&data, &length);
+  if (!memory) {
+    error = std::string("cannot prepare a frame: ") + std::strerror(errno);
+    return false;
+  }
+  rgb_writer* writer = nullptr;
+  int status = rgb_writer_from_file(&writer, memory);
+  if (status == RGB_OK) {
+    status = rgb_writer_put(writer, image.pixels.get(), image.width, image.height, stamp, 0);
+    const int closed = rgb_writer_close(writer);
+    if (status == RGB_OK) status = closed;
+  }
+  const bool flushed = std::fclose(memory) == 0;
+  std::unique_ptr<char, FreeDeleter> owned(data);
+  if (status != RGB_OK || !flushed) {
+    error = std::string("cannot encode a frame: ") + rgb_strerror(status);
+    return false;
+  }
+  bytes.assign(data, length);
+  return true;
+}
+
+// What an existing stream holds, read by the library; false when it is not
+// a frame stream at all.
+struct Held {
+  Geometry geometry;
+  int64_t frames = 0;
+  uint64_t stray = 0;
+};
+
+bool examineStream(const std::string& path, Held& held) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  rgb_reader* reader = nullptr;
+  rgb_frame_info first{};
+  bool known = rgb_reader_from_file(&reader, file) == RGB_OK &&
+               rgb_reader_info(reader, &first) == RGB_OK &&
+               rgb_reader_count(reader, &held.frames, &held.stray) == RGB_OK;
+  held.geometry = Geometry{first.width, first.height, first.planes};
+  if (reader) rgb_reader_close(reader);
+  std::fclose(file);
+  return known;
+}
+
+std::string framesText(int64_t n) {
+  return std::to_string(n) + " frame" + (n == 1 ? "" : "s");
 }
 
 // All pictures must share one size; this reads only their headers.
@@ -85,29 +146,17 @@ class Appender {
 
   bool append(const Image& image, int32_t stamp) {
     if (fd_ < 0 && !create()) return false;
-    char* bytes = nullptr;
-    std::size_t length = 0;
-    FILE* memory = open_memstream(&bytes, &length);
-    if (!memory) {
-      reportErrno(out_ + ": cannot prepare a frame", errno);
+    std::string bytes;
+    std::string error;
+    if (!encodeFrame(image, stamp, bytes, error)) {
+      report(out_ + ": " + error);
       return false;
     }
-    bool made;
-    {
-      // The library's messages would otherwise land on stdout, which may
-      // be the stream itself.
-      LibraryMessagesToStderr guard;
-      made = writeRGBTimeStream(memory, image.pixels.get(), image.width, image.height, 1,
-                                &stamp) == 1;
-      made = std::fclose(memory) == 0 && made;
-    }
-    std::unique_ptr<char, FreeDeleter> owned(bytes);
-    if (!made) {
-      report(out_ + ": cannot encode a frame");
-      return false;
-    }
-    return writeAll(bytes, length);
+    return writeAll(bytes.data(), bytes.size());
   }
+
+  // Whole frames in the stream before this run; -1 when it is no file.
+  int64_t framesBefore() const { return framesBefore_; }
 
   bool finish() {
     if (fd_ < 0) return true;
@@ -216,28 +265,23 @@ class Appender {
   // and no partial frame at its end that would shift every later frame.
   bool continues(off_t length) {
     if (length == 0) return true;
-    const int reader = ::open(out_ == "-" ? "/dev/stdout" : out_.c_str(), O_RDONLY | O_CLOEXEC);
-    unsigned char bytes[kHeaderBytes];
-    const bool full =
-        reader >= 0 && pread(reader, bytes, kHeaderBytes, 0) == static_cast<ssize_t>(kHeaderBytes);
-    if (reader >= 0) close(reader);
-    const RawHeader header = decodeHeader(bytes);
-    if (!full || !header.valid()) {
+    Held held;
+    if (!examineStream(out_ == "-" ? "/dev/stdout" : out_, held)) {
       report(out_ + ": not a frame stream; nothing appended");
       return false;
     }
     const Geometry wanted{size_.width, size_.height, kRgbPlanes};
-    if (header.geometry != wanted) {
-      report(out_ + ": holds " + describe(header.geometry) + " frames, cannot append " +
+    if (held.geometry != wanted) {
+      report(out_ + ": holds " + describe(held.geometry) + " frames, cannot append " +
              describe(wanted) + " frames; nothing appended");
       return false;
     }
-    const uint64_t stray = static_cast<uint64_t>(length) % wanted.frameBytes();
-    if (stray != 0) {
-      report(out_ + ": ends in " + std::to_string(stray) +
+    if (held.stray != 0) {
+      report(out_ + ": ends in " + std::to_string(held.stray) +
              " bytes of a partial frame; nothing appended");
       return false;
     }
+    framesBefore_ = held.frames;
     return true;
   }
 
@@ -269,6 +313,64 @@ class Appender {
   off_t start_ = 0;
   off_t written_ = 0;  // this run's bytes known to be in the file
   off_t pending_ = 0;  // bytes of a write that may have partly gone out
+  int64_t framesBefore_ = 0;
+};
+
+// --new: the stream is made afresh under a temporary name and put in place of
+// the old one only when every frame is in it; a failure or an interrupt
+// leaves the old stream as it was.
+class Replacer {
+ public:
+  bool open(const std::string& out) {
+    out_ = out;
+    Held held;
+    if (out != "-" && examineStream(out, held)) framesBefore_ = held.frames;
+    std::string error;
+    if (!file_.open(out, error)) {
+      report(out + ": " + error + "; nothing written");
+      return false;
+    }
+    return true;
+  }
+
+  bool append(const Image& image, int32_t stamp) {
+    std::string bytes;
+    std::string error;
+    if (!encodeFrame(image, stamp, bytes, error)) {
+      report(out_ + ": " + error);
+      return false;
+    }
+    const char* at = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+      const ssize_t n = write(file_.fd(), at, left);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        reportErrno(out_ + ": cannot write", errno);
+        return false;
+      }
+      at += n;
+      left -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  bool finish() {
+    std::string error;
+    if (!file_.commit(error)) {
+      report(out_ + ": " + error);
+      return false;
+    }
+    return true;
+  }
+
+  void rollBack() { report(out_ + ": left as it was"); }
+  int64_t framesBefore() const { return framesBefore_; }
+
+ private:
+  std::string out_;
+  OutputFile file_;
+  int64_t framesBefore_ = 0;
 };
 
 int32_t stampFor(const ImportOptions& options, std::size_t frame) {
@@ -280,38 +382,148 @@ int32_t stampFor(const ImportOptions& options, std::size_t frame) {
 
 }  // namespace
 
-int runImport(const ImportOptions& options) {
-  Size size;
-  if (!commonSize(options.images, size)) return kExitFailure;
+namespace {
 
-  Appender appender;
-  if (!appender.open(options.out, size)) return kExitFailure;
-  Progress progress("importing", options.images.size());
-  for (std::size_t i = 0; i < options.images.size(); ++i) {
+// The numbers a numbered picture name may take: from `first` on while the
+// pictures exist. Without a first number, the lowest one a file in the
+// directory has.
+bool expandNumbered(const std::string& pattern, int64_t first, std::vector<std::string>& names) {
+  if (first < 0) {
+    const std::size_t slash = pattern.find_last_of('/');
+    const std::string directory = slash == std::string::npos ? "." : pattern.substr(0, slash);
+    DIR* listing = opendir(directory.empty() ? "/" : directory.c_str());
+    if (!listing) {
+      reportErrno(directory + ": cannot list", errno);
+      return false;
+    }
+    constexpr std::size_t kMaxDigits = 9;
+    while (const dirent* entry = readdir(listing)) {
+      const std::string name = entry->d_name;
+      for (std::size_t i = 0; i < name.size();) {
+        std::size_t end = i;
+        while (end < name.size() && name[end] >= '0' && name[end] <= '9') ++end;
+        if (end > i && end - i <= kMaxDigits) {
+          const int64_t n = std::stoll(name.substr(i, end - i));
+          const std::string path = (slash == std::string::npos ? "" : directory + "/") + name;
+          if (expandFramePattern(pattern, static_cast<int>(n)) == path &&
+              (first < 0 || n < first))
+            first = n;
+        }
+        i = end > i ? end : i + 1;
+      }
+    }
+    closedir(listing);
+    if (first < 0) {
+      report("no picture matches '" + pattern + "'");
+      return false;
+    }
+  }
+  struct stat info;
+  for (int64_t n = first; n <= INT32_MAX; ++n) {
+    const std::string name = expandFramePattern(pattern, static_cast<int>(n));
+    if (stat(name.c_str(), &info) != 0) break;
+    names.push_back(name);
+  }
+  if (names.empty()) {
+    report("no picture '" + expandFramePattern(pattern, static_cast<int>(first)) + "'");
+    return false;
+  }
+  return true;
+}
+
+// The pictures named on the command line, numbered names expanded. A name
+// that exists is taken as it is, even with a % in it.
+bool pictureList(const ImportOptions& options, std::vector<std::string>& images) {
+  int stdinUses = 0;
+  for (const std::string& name : options.images) {
+    struct stat info;
+    std::string error;
+    if (name == "-") {
+      if (++stdinUses > 1) {
+        report("- (standard input) can be given once");
+        return false;
+      }
+      images.push_back(name);
+    } else if (name.find('%') != std::string::npos && stat(name.c_str(), &info) != 0 &&
+               validFramePattern(name, error)) {
+      std::vector<std::string> numbered;
+      if (!expandNumbered(name, options.pictureStart, numbered)) return false;
+      images.insert(images.end(), numbered.begin(), numbered.end());
+    } else {
+      images.push_back(name);
+    }
+  }
+  return true;
+}
+
+template <typename Output>
+int importInto(Output& output, const ImportOptions& options,
+               const std::vector<std::string>& images, const Size& size) {
+  Progress progress("importing", images.size());
+  for (std::size_t i = 0; i < images.size(); ++i) {
     Image image;
     std::string error;
-    if (!readImage(options.images[i], image, error)) {
-      report(options.images[i] + ": " + error);
-      appender.rollBack(i);
+    if (!readImage(images[i], image, error)) {
+      report(images[i] + ": " + error);
+      output.rollBack(i);
       return kExitFailure;
     }
     if (image.width != size.width || image.height != size.height) {
-      report(options.images[i] + ": changed size while importing");
-      appender.rollBack(i);
+      report(images[i] + ": changed size while importing");
+      output.rollBack(i);
       return kExitFailure;
     }
-    if (!appender.append(image, stampFor(options, i))) {
+    if (!output.append(image, stampFor(options, i))) {
       report(options.out + ": cannot write frame " + std::to_string(i));
-      appender.rollBack(i);
+      output.rollBack(i);
       return kExitFailure;
     }
     progress.update(i + 1);
   }
-  if (!appender.finish()) {
-    appender.rollBack(options.images.size());
+  if (!output.finish()) {
+    output.rollBack(images.size());
     return kExitFailure;
   }
   return kExitOk;
+}
+
+// What the stream held before and holds now, for files only.
+void tellCounts(const std::string& out, int64_t before) {
+  // A named pipe must not be opened here: with no writer left, that waits.
+  struct stat info;
+  if (out == "-" || before < 0 || stat(out.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  Held now;
+  if (!examineStream(out, now)) return;
+  report(out + ": " + framesText(before) + " before, " + std::to_string(now.frames) + " now");
+}
+
+struct ReplacerOutput {
+  Replacer replacer;
+  bool append(const Image& image, int32_t stamp) { return replacer.append(image, stamp); }
+  bool finish() { return replacer.finish(); }
+  void rollBack(std::size_t) { replacer.rollBack(); }
+};
+
+}  // namespace
+
+int runImport(const ImportOptions& options) {
+  std::vector<std::string> images;
+  if (!pictureList(options, images)) return kExitFailure;
+  Size size;
+  if (!commonSize(images, size)) return kExitFailure;
+
+  if (options.fresh) {
+    ReplacerOutput output;
+    if (!output.replacer.open(options.out)) return kExitFailure;
+    const int status = importInto(output, options, images, size);
+    if (status == kExitOk) tellCounts(options.out, output.replacer.framesBefore());
+    return status;
+  }
+  Appender appender;
+  if (!appender.open(options.out, size)) return kExitFailure;
+  const int status = importInto(appender, options, images, size);
+  if (status == kExitOk) tellCounts(options.out, appender.framesBefore());
+  return status;
 }
 
 }  // namespace rgbtool

@@ -1,4 +1,5 @@
 // rgbtool info: what a stream holds, from its headers alone.
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -23,8 +24,9 @@ void printText(const std::string& file, const StreamScan& scan, bool frames) {
     const Geometry& g = scan.geometry;
     std::printf("  size:         %d x %d\n", g.width, g.height);
     std::printf("  planes:       %s\n", planeName(g.planes));
-    std::printf("  frame size:   %llu bytes\n",
-                static_cast<unsigned long long>(g.frameBytes()));
+    if (scan.frameBytes > 0)
+      std::printf("  frame size:   %llu bytes\n",
+                  static_cast<unsigned long long>(scan.frameBytes));
   }
   std::printf("  stray bytes:  %llu\n", static_cast<unsigned long long>(scan.strayBytes));
   if (!scan.stamps.empty()) {
@@ -38,7 +40,8 @@ void printText(const std::string& file, const StreamScan& scan, bool frames) {
                 static_cast<long long>(stats.max));
   }
   if (stats.haveRate) std::printf("  frame rate:   %s fps\n", formatRate(stats.rate).c_str());
-  if (!scan.damage.empty()) std::printf("  damaged:      %s\n", scan.damage.c_str());
+  const std::string problem = scan.problem();
+  if (!problem.empty()) std::printf("  damaged:      %s\n", problem.c_str());
   if (!frames) return;
   for (std::size_t i = 0; i < scan.stamps.size(); ++i) {
     std::printf("  frame %zu: stamp %d ms", i, scan.stamps[i]);
@@ -49,71 +52,64 @@ void printText(const std::string& file, const StreamScan& scan, bool frames) {
   }
 }
 
-void printJson(const std::string& file, const StreamScan& scan, bool frames, bool last) {
-  std::printf("  {\n    \"file\": %s,\n", jsonString(file).c_str());
+// The same figures as the text, rates rounded as the text shows them.
+Json jsonOf(const std::string& file, const StreamScan& scan, bool frames) {
+  constexpr double kRateDecimals = 1000.0;
+  Json out = Json::object();
+  setFileName(out, file);
   if (!scan.opened) {
-    std::printf("    \"error\": %s\n  }%s\n", jsonString(scan.damage).c_str(), last ? "" : ",");
-    return;
+    out["error"] = utf8Text(scan.damage);
+    return out;
   }
-  std::printf("    \"frames\": %zu,\n", scan.stamps.size());
+  out["frames"] = scan.stamps.size();
   if (scan.haveGeometry) {
-    const Geometry& g = scan.geometry;
-    std::printf("    \"width\": %d,\n    \"height\": %d,\n    \"planes\": \"%s\",\n", g.width,
-                g.height, planeName(g.planes));
-    std::printf("    \"frame_bytes\": %llu,\n", static_cast<unsigned long long>(g.frameBytes()));
+    out["width"] = scan.geometry.width;
+    out["height"] = scan.geometry.height;
+    out["planes"] = planeName(scan.geometry.planes);
   } else {
-    std::printf("    \"width\": null,\n    \"height\": null,\n    \"planes\": null,\n");
-    std::printf("    \"frame_bytes\": null,\n");
+    out["width"] = out["height"] = out["planes"] = nullptr;
   }
-  std::printf("    \"stray_bytes\": %llu,\n", static_cast<unsigned long long>(scan.strayBytes));
-  if (scan.stamps.empty()) {
-    std::printf("    \"first_stamp_ms\": null,\n    \"last_stamp_ms\": null,\n");
-  } else {
-    std::printf("    \"first_stamp_ms\": %d,\n    \"last_stamp_ms\": %d,\n", scan.stamps.front(),
-                scan.stamps.back());
-  }
+  out["frame_bytes"] = scan.frameBytes > 0 ? Json(scan.frameBytes) : Json(nullptr);
+  out["stray_bytes"] = scan.strayBytes;
+  out["first_stamp_ms"] = scan.stamps.empty() ? Json(nullptr) : Json(scan.stamps.front());
+  out["last_stamp_ms"] = scan.stamps.empty() ? Json(nullptr) : Json(scan.stamps.back());
   const IntervalStats stats = intervalStats(scan.stamps);
   if (stats.any) {
-    std::printf("    \"interval_ms\": {\"min\": %lld, \"median\": %s, \"max\": %lld},\n",
-                static_cast<long long>(stats.min), formatMs(stats.median).c_str(),
-                static_cast<long long>(stats.max));
+    out["interval_ms"] = {{"min", stats.min}, {"median", stats.median}, {"max", stats.max}};
   } else {
-    std::printf("    \"interval_ms\": null,\n");
+    out["interval_ms"] = nullptr;
   }
-  if (stats.haveRate) {
-    std::printf("    \"frame_rate\": %s,\n", formatRate(stats.rate).c_str());
-  } else {
-    std::printf("    \"frame_rate\": null,\n");
-  }
-  std::printf("    \"damage\": %s", scan.damage.empty() ? "null" : jsonString(scan.damage).c_str());
+  out["frame_rate"] = stats.haveRate ? Json(std::round(stats.rate * kRateDecimals) / kRateDecimals)
+                                     : Json(nullptr);
+  const std::string problem = scan.problem();
+  out["damage"] = problem.empty() ? Json(nullptr) : Json(utf8Text(problem));
   if (frames) {
-    std::printf(",\n    \"frame_list\": [");
+    Json list = Json::array();
     for (std::size_t i = 0; i < scan.stamps.size(); ++i) {
-      std::printf("%s\n      {\"frame\": %zu, \"stamp_ms\": %d, \"interval_ms\": ", i ? "," : "", i,
-                  scan.stamps[i]);
-      if (i == 0) {
-        std::printf("null}");
-      } else {
-        std::printf("%lld}", static_cast<long long>(
-                                 stampInterval(scan.stamps[i - 1], scan.stamps[i])));
-      }
+      list.push_back({{"frame", i},
+                      {"stamp_ms", scan.stamps[i]},
+                      {"interval_ms", i == 0 ? Json(nullptr)
+                                             : Json(stampInterval(scan.stamps[i - 1],
+                                                                  scan.stamps[i]))}});
     }
-    std::printf("%s]", scan.stamps.empty() ? "" : "\n    ");
+    out["frame_list"] = list;
   }
-  std::printf("\n  }%s\n", last ? "" : ",");
+  return out;
 }
 
 }  // namespace
 
 int runInfo(const InfoOptions& options) {
   int status = kExitOk;
-  if (options.json) std::printf("[\n");
+  Json all = Json::array();
   for (std::size_t i = 0; i < options.files.size(); ++i) {
     const std::string& file = options.files[i];
     const StreamScan scan = scanStream(file);
-    // A file is reported as far as it could be read; any fault fails the run.
-    if (!scan.opened || !scan.damage.empty() || scan.stamps.empty()) {
-      report(file + ": " + (scan.damage.empty() ? "no whole frame" : scan.damage));
+    // A file is reported as far as it could be read; any fault fails the run,
+    // as it fails check.
+    const std::string problem = scan.problem();
+    if (!problem.empty()) {
+      report(file + ": " + problem);
       status = kExitFailure;
     }
     std::string plotError;
@@ -123,13 +119,13 @@ int runInfo(const InfoOptions& options) {
       status = kExitFailure;
     }
     if (options.json) {
-      printJson(file, scan, options.frames, i + 1 == options.files.size());
+      all.push_back(jsonOf(file, scan, options.frames));
     } else {
       if (i > 0) std::printf("\n");
       printText(file, scan, options.frames);
     }
   }
-  if (options.json) std::printf("]\n");
+  if (options.json) std::printf("%s\n", all.dump(2).c_str());
   return status;
 }
 

@@ -1,13 +1,26 @@
-// The little JSON that info --json needs.
+// JSON output, in the order the fields are set.
 #ifndef RGBTOOL_JSON_H
 #define RGBTOOL_JSON_H
 
+#include <nlohmann/json.hpp>
 #include <string>
 
 namespace rgbtool {
 
-// text as a JSON string literal, quotes included.
-std::string jsonString(const std::string& text);
+using Json = nlohmann::ordered_json;
+
+// text as valid UTF-8 for a JSON string. File names are bytes, not always
+// UTF-8: every byte that is not part of a valid UTF-8 sequence becomes the
+// character U+00XX of the same value (so byte 0xE9 reads as U+00E9).
+std::string utf8Text(const std::string& text);
+
+// Sets "file" to the name as UTF-8 and, when the name had to be changed for
+// that, "file_hex" to its bytes in hexadecimal so that the name can be found
+// again exactly.
+void setFileName(Json& object, const std::string& name);
+
+// One object on one line, flushed: for output read as it arrives.
+void printJsonLine(const Json& object);
 
 }  // namespace rgbtool
 

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <new>
 
+#include "rgbtool/cli_options.h"
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
 #include "rgbtool/interrupt.h"
@@ -21,24 +22,31 @@ using namespace rgbtool;
 
 constexpr int64_t kLastStamp = kClockCycleMs - 1;
 
-// Declares --frame, --all and --format, shared by export and mark.
+// Declares the frame selection, --format and --overwrite, shared by export
+// and mark.
 void addFrameOutputOptions(CLI::App* command, FrameOutputOptions& options,
                            const std::string& what) {
-  auto* frame = command->add_option("-f,--frame", options.frame,
-                                    "Number of the frame to " + what + " (default 0)");
-  frame->check(CLI::NonNegativeNumber);
-  command
-      ->add_flag("-a,--all", options.all,
-                 "Every frame: OUT must contain %d (or %04d etc.) for the frame number")
-      ->excludes(frame);
+  cli::addFrameSelectionOptions(command, options.frames, what);
   command
       ->add_option("--format", options.format,
-                   "png or ppm (default: from OUT's extension; needed for -)")
-      ->check(CLI::IsMember({"png", "ppm"}, CLI::ignore_case));
+                   "png, ppm or raw (bare RGB rows, top row first) (default: from OUT's "
+                   "extension; needed for -)")
+      ->check(CLI::IsMember({"png", "ppm", "pnm", "raw"}, CLI::ignore_case));
+  command->add_flag("-y,--overwrite", options.overwrite, "Replace pictures that exist");
   command->add_option("FILE", options.file, "Frame stream (- reads standard input)")
       ->required();
-  command->add_option("OUT", options.out, "Picture to write (.png or .ppm; - for stdout)")
+  command
+      ->add_option("OUT", options.out,
+                   "Picture to write (.png, .ppm or .raw); for several frames a name with %d "
+                   "(or %04d etc.) for the frame number, or - to write them one after another "
+                   "to standard output")
       ->required();
+}
+
+std::string commandList(const CLI::App& app) {
+  std::string list;
+  for (const std::string& name : cli::commandNames(app)) list += (list.empty() ? "" : ", ") + name;
+  return list;
 }
 
 int usageError(const std::string& message) {
@@ -49,7 +57,7 @@ int usageError(const std::string& message) {
 
 int run(int argc, char** argv) {
   CLI::App app{"Examine, convert, mark and watch RGB frame streams.", "rgbtool"};
-  app.set_version_flag("--version", std::string("rgbtool ") + RGBTOOL_VERSION);
+  app.set_version_flag("-V,--version", std::string("rgbtool ") + RGBTOOL_VERSION);
   app.require_subcommand(1);
   app.footer("Run 'rgbtool COMMAND --help' for the options of a command.");
 
@@ -57,7 +65,11 @@ int run(int argc, char** argv) {
   auto* infoCommand = app.add_subcommand(
       "info", "Frames, size, stray bytes, time stamps and frame rate of streams");
   infoCommand->add_flag("--frames", info.frames, "Add one line per frame");
-  infoCommand->add_flag("--json", info.json, "Print JSON for scripts");
+  infoCommand->add_flag(
+      "--json", info.json,
+      "Print JSON for scripts. A file name that is not UTF-8 shows each byte that is not part "
+      "of a valid UTF-8 sequence as the character U+00XX of the same value, and \"file_hex\" "
+      "then gives the name's bytes in hexadecimal");
   infoCommand->add_option("FILE", info.files, "Frame streams (- reads standard input)")
       ->required();
   infoCommand->add_option("--plot", info.plot,
@@ -74,15 +86,26 @@ int run(int argc, char** argv) {
       "import", "Append one frame per PNG or PPM picture to a stream");
   auto* start = importCommand->add_option(
       "--start-ms", import.startMs, "Time stamp of the first frame, in ms (default: the clock)");
-  start->check(CLI::Range(int64_t{0}, kLastStamp));
+  start->check(cli::wholeNumber(0, kLastStamp, "milliseconds"));
   auto* interval = importCommand->add_option(
       "--interval-ms", import.intervalMs, "Time between frames in ms, with --start-ms");
-  interval->check(CLI::Range(int64_t{0}, kLastStamp));
+  interval->check(cli::wholeNumber(0, kLastStamp, "milliseconds"));
   start->needs(interval);
   interval->needs(start);
+  importCommand->add_flag("--new", import.fresh,
+                          "Start the stream afresh instead of appending; the old stream stays "
+                          "until the new one is complete");
+  importCommand
+      ->add_option("--start", import.pictureStart,
+                   "First number of a numbered picture name (default: the lowest that exists)")
+      ->check(cli::wholeNumber(0, cli::kMaxFrameNumber, "pictures"));
   importCommand->add_option("OUT", import.out, "Stream to append to (- for stdout)")
       ->required();
-  importCommand->add_option("IMAGE", import.images, "Pictures, all of one size")->required();
+  importCommand
+      ->add_option("IMAGE", import.images,
+                   "Pictures, all of one size; - reads one from standard input; a name with "
+                   "%d (or %04d etc.) stands for the numbered pictures from --start on")
+      ->required();
 
   FrameOutputOptions markOptions;
   auto* markCommand = app.add_subcommand(
@@ -92,6 +115,14 @@ int run(int argc, char** argv) {
   WatchOptions watch;
   auto* watchCommand = app.add_subcommand(
       "watch", "Print a line per frame arriving on a named pipe, then a summary");
+  watchCommand->add_flag("--json", watch.json,
+                         "One JSON object per line for each frame, then one for the summary");
+  auto* follow = watchCommand->add_flag(
+      "--follow", watch.follow,
+      "PIPE is a regular file that grows: wait for new frames (from its current end) until "
+      "interrupted");
+  watchCommand->add_flag("--from-start", watch.fromStart, "With --follow: from the first frame")
+      ->needs(follow);
   watchCommand->add_option("PIPE", watch.pipe, "Named pipe (- reads standard input)")
       ->required();
 
@@ -127,9 +158,19 @@ int run(int argc, char** argv) {
   auto* checkCommand = app.add_subcommand(
       "check", "Validate every frame; succeeds only if every file is a clean stream");
   checkCommand->add_flag("-q,--quiet", check.quiet, "Print nothing; the exit status tells");
+  checkCommand->add_flag(
+      "--strict", check.strict,
+      "Stamps that go backwards or repeat fail the file (else they are warnings). Stamps wrap "
+      "every 10,000 s; a step of more than half that counts as going backwards");
+  checkCommand->add_flag("--json", check.json, "One JSON object per line for each file");
   checkCommand->add_option("FILE", check.files, "Frame streams (- reads standard input)")
       ->required();
 
+  // The word where a command belongs is judged first, so that a slip there
+  // is named rather than reported as a missing command.
+  if (argc < 2) return usageError("no command given; the commands are " + commandList(app));
+  const std::string commandMistake = cli::commandMistake(app, argv[1]);
+  if (!commandMistake.empty()) return usageError(commandMistake);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -137,7 +178,12 @@ int run(int argc, char** argv) {
       app.exit(e);
       return kExitOk;
     }
-    return usageError(e.what());
+    const CLI::App_p command = app.get_subcommand_ptr(argv[1]);
+    const std::string optionMistake =
+        command && dynamic_cast<const CLI::ExtrasError*>(&e)
+            ? cli::optionMistake(*command, argc, argv, 2)
+            : std::string();
+    return usageError(optionMistake.empty() ? e.what() : optionMistake);
   }
   import.fixedStamps = start->count() > 0;
   video.crfGiven = crf->count() > 0;

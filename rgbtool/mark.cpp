@@ -34,12 +34,13 @@ int runMark(const FrameOutputOptions& options) {
     const std::size_t marked =
         zu_korve::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height,
                                        display.get());
-    if (options.all)
+    if (options.frames.many())
       line = "frame " + std::to_string(frame.index) + ": " + std::to_string(marked) +
              " marked pixels\n";
     return display.get();
   };
-  return writeFrames(options, markFrame);
+  // The marking works on frames as stored, bottom row first.
+  return writeFrames(options, FrameReader::Rows::BottomFirst, markFrame);
 }
 
 }  // namespace rgbtool

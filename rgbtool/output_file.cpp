@@ -70,7 +70,7 @@ OutputFile::~OutputFile() {
   }
 }
 
-bool OutputFile::open(const std::string& path, std::string& error) {
+bool OutputFile::open(const std::string& path, std::string& error, bool replace) {
   if (path == "-") {
     std::fflush(stdout);
     fd_ = STDOUT_FILENO;
@@ -97,6 +97,10 @@ bool OutputFile::open(const std::string& path, std::string& error) {
     if (!S_ISREG(info.st_mode)) {
       error = S_ISDIR(info.st_mode) ? "cannot write: is a directory"
                                     : "cannot write: changed while being opened";
+      return false;
+    }
+    if (!replace) {
+      error = "exists; not replaced (-y or --overwrite replaces it)";
       return false;
     }
     mode = info.st_mode & kModeBits;

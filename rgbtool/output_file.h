@@ -21,7 +21,8 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  bool open(const std::string& path, std::string& error);
+  // With replace false an existing regular file is refused, not replaced.
+  bool open(const std::string& path, std::string& error, bool replace = true);
   int fd() const { return fd_; }
   // Makes the written file durable and puts it in place.
   bool commit(std::string& error);

@@ -1,5 +1,6 @@
 // A progress bar on stderr for long work, drawn only when stderr is a
-// terminal so that logs and pipes never see it.
+// terminal so that logs and pipes never see it: frames done of the total,
+// frames per second and the time left.
 #ifndef RGBTOOL_PROGRESS_H
 #define RGBTOOL_PROGRESS_H
 
@@ -11,6 +12,8 @@ namespace rgbtool {
 
 class Progress {
  public:
+  // total: frames to do; 0 when unknown (a pipe), then only the count and
+  // the rate show.
   Progress(std::string label, uint64_t total);
   ~Progress();
   Progress(const Progress&) = delete;
@@ -28,8 +31,12 @@ class Progress {
   uint64_t total_;
   bool enabled_;
   bool drawn_ = false;
+  std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point lastDraw_;
 };
+
+// "0:42" or "1:02:03".
+std::string formatDuration(double seconds);
 
 }  // namespace rgbtool
 

@@ -1,181 +1,156 @@
 #include "rgbtool/stream_scan.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
+#include <cstdlib>
 
 #include "rgb/rgb.h"
-#include "rgbtool/diagnostics.h"
 #include "rgbtool/input.h"
+#include "rgbtool/intervals.h"
 
 namespace rgbtool {
 namespace {
 
-constexpr std::size_t kSkipBlock = 1 << 16;
-
-bool sameFixedFields(const RawHeader& a, const RawHeader& b) {
-  return a.magic == b.magic && a.storage == b.storage && a.bpc == b.bpc &&
-         a.dimension == b.dimension && a.geometry == b.geometry;
-}
-
-RawHeader fromLibrary(const RGBHeader& h) {
-  RawHeader raw;
-  raw.magic = h.MAGIC;
-  raw.storage = h.STORAGE;
-  raw.bpc = h.BPC;
-  raw.dimension = h.DIMENSION;
-  raw.geometry = Geometry{h.XSIZE, h.YSIZE, h.ZSIZE};
-  raw.stamp = h.TIMESTAMP;
-  return raw;
-}
-
-// Explains why a later header differs from the first: lets the library
-// judge the bytes (it prints its own message when it rejects them).
-std::string explainMismatch(unsigned char* bytes, const RawHeader& header,
-                            const Geometry& first, std::size_t frame) {
-  const std::string where = "frame " + std::to_string(frame) + ": ";
-  bool accepted = false;
-  if (FILE* memory = fmemopen(bytes, kHeaderBytes, "rb")) {
-    RGBHeader parsed;
-    {
-      LibraryMessagesToStderr guard;
-      accepted = readRGBHeader(memory, &parsed) == 1;
-    }
-    std::fclose(memory);
-  }
-  if (!accepted) return where + "invalid header";
-  return where + describe(header.geometry) + " differs from the first frame's " +
-         describe(first);
-}
-
-// Reads and drops up to count bytes; returns how many arrived.
-uint64_t skipBytes(FILE* stream, uint64_t count) {
-  static unsigned char sink[kSkipBlock];
-  uint64_t done = 0;
-  while (done < count) {
-    const std::size_t want = static_cast<std::size_t>(
-        count - done < kSkipBlock ? count - done : kSkipBlock);
-    const std::size_t got = std::fread(sink, 1, want, stream);
-    done += got;
-    if (got < want) break;
-  }
-  return done;
-}
-
 class Scanner {
  public:
-  // Positions count from start, where the stream stood when opened.
-  Scanner(FILE* stream, bool seekable, off_t start, uint64_t size, StreamScan& out)
-      : stream_(stream), seekable_(seekable), start_(start), size_(size), out_(out) {}
+  Scanner(InputStream& input, StreamScan& out) : input_(input), out_(out) {}
+  ~Scanner() {
+    if (reader_) rgb_reader_close(reader_);
+  }
+  Scanner(const Scanner&) = delete;
+  Scanner& operator=(const Scanner&) = delete;
 
   void run() {
-    if (!readFirstHeader()) return;
-    const uint64_t frameBytes = out_.geometry.frameBytes();
-    if (!takeFirstFrame()) return;
-    for (std::size_t frame = 1;; ++frame) {
-      unsigned char bytes[kHeaderBytes];
-      if (seekable_) {
-        const uint64_t remaining = size_ - position_;
-        if (remaining == 0) return;
-        if (remaining < frameBytes) {
-          out_.strayBytes = remaining;
-          return;
-        }
-        if (fseeko(stream_, start_ + static_cast<off_t>(position_), SEEK_SET) != 0) {
-          out_.damage = std::string("cannot seek: ") + std::strerror(errno);
-          return;
-        }
-      }
-      const std::size_t got = std::fread(bytes, 1, kHeaderBytes, stream_);
-      if (got < kHeaderBytes) {
-        if (std::ferror(stream_)) {
-          out_.damage = "read error";
-        } else {
-          out_.strayBytes = got;
-        }
-        return;
-      }
-      const RawHeader header = decodeHeader(bytes);
-      if (!seekable_) {
-        // The bytes only count as a frame once all of them arrived.
-        const uint64_t pixels = skipBytes(stream_, out_.geometry.pixelBytes());
-        if (pixels < out_.geometry.pixelBytes()) {
-          out_.strayBytes = kHeaderBytes + pixels;
-          if (std::ferror(stream_)) out_.damage = "read error";
-          return;
-        }
-      }
-      if (!sameFixedFields(header, first_)) {
-        out_.damage = explainMismatch(bytes, header, out_.geometry, frame);
-        return;
-      }
-      out_.stamps.push_back(header.stamp);
-      position_ += frameBytes;
+    const int opened = rgb_reader_from_file(&reader_, input_.get());
+    if (opened != RGB_OK) {
+      out_.damage = readerFailure(nullptr, opened);
+      return;
+    }
+    rgb_frame_info first{};
+    const int status = rgb_reader_info(reader_, &first);
+    if (status != RGB_OK) {
+      firstFailed(status);
+      return;
+    }
+    out_.geometry = Geometry{first.width, first.height, first.planes};
+    out_.haveGeometry = true;
+    if (input_.seekable()) {
+      headers();
+    } else {
+      frames(first);
     }
   }
 
  private:
-  bool readFirstHeader() {
-    RGBHeader header;
-    bool accepted;
-    {
-      LibraryMessagesToStderr guard;
-      accepted = readRGBHeader(stream_, &header) == 1;
-    }
-    if (!accepted) {
-      if (seekable_ && size_ < kHeaderBytes) {
-        out_.damage = size_ == 0 ? "empty file"
-                                 : "too short for a frame header (" +
-                                       std::to_string(size_) + " bytes)";
-      } else if (std::ferror(stream_)) {
-        out_.damage = "read error";
-      } else if (std::feof(stream_)) {
-        out_.damage = "ends inside the first frame header";
-      } else {
-        out_.damage = "frame 0: invalid header";
-      }
-      return false;
-    }
-    first_ = fromLibrary(header);
-    out_.geometry = first_.geometry;
-    out_.haveGeometry = true;
-    return true;
-  }
-
-  // Counts the first frame once its pixel data is all there.
-  bool takeFirstFrame() {
-    const uint64_t frameBytes = out_.geometry.frameBytes();
-    if (seekable_) {
-      if (size_ < frameBytes) {
-        out_.strayBytes = size_;
-        return false;
-      }
+  void firstFailed(int status) {
+    if (status == RGB_END) {
+      out_.damage = input_.seekable() ? "empty file" : "empty stream";
+    } else if (status == RGB_ESHORTHEADER && input_.seekable()) {
+      out_.damage = "too short for a frame header (" + std::to_string(input_.size()) + " bytes)";
     } else {
-      const uint64_t pixels = skipBytes(stream_, out_.geometry.pixelBytes());
-      if (pixels < out_.geometry.pixelBytes()) {
-        out_.strayBytes = kHeaderBytes + pixels;
-        if (std::ferror(stream_)) out_.damage = "read error";
-        return false;
-      }
+      out_.damage = readerFailure(reader_, status);
     }
-    out_.stamps.push_back(first_.stamp);
-    position_ = frameBytes;
-    return true;
   }
 
-  FILE* stream_;
-  bool seekable_;
-  off_t start_;
-  uint64_t size_;
+  // A frame of another size: says how it differs where the stream can go
+  // back to it (the reader leaves it at the frame's start).
+  std::string sizeChange() {
+    const std::string words = readerFailure(reader_, RGB_ESIZECHANGE);
+    if (!input_.seekable()) return words;
+    rgb_reader* look = nullptr;
+    rgb_frame_info info{};
+    const bool known = rgb_reader_from_file(&look, input_.get()) == RGB_OK &&
+                       rgb_reader_info(look, &info) == RGB_OK;
+    if (look) rgb_reader_close(look);
+    if (!known) return words;
+    return "frame " + std::to_string(out_.stamps.size()) + ": " +
+           describe(Geometry{info.width, info.height, info.planes}) +
+           " differs from the first frame's " + describe(out_.geometry);
+  }
+
+  void failedAt(int status) {
+    out_.damage = status == RGB_ESIZECHANGE ? sizeChange() : readerFailure(reader_, status);
+  }
+
+  // Regular files: frames counted from the size, each stamp from its header.
+  // A buffer of no capacity makes the reader stop after the header.
+  void headers() {
+    int64_t count = 0;
+    const int counted = rgb_reader_count(reader_, &count, &out_.strayBytes);
+    if (counted != RGB_OK) {
+      failedAt(counted);
+      return;
+    }
+    if (count > 0)
+      out_.frameBytes = (input_.size() - out_.strayBytes) / static_cast<uint64_t>(count);
+    out_.stamps.reserve(static_cast<std::size_t>(count));
+    for (int64_t i = 0; i < count; ++i) {
+      rgb_frame_info info{};
+      int status = rgb_reader_seek(reader_, i);
+      if (status == RGB_OK) status = rgb_reader_next(reader_, nullptr, 0, RGB_PLANAR, &info);
+      if (status != RGB_OK && status != RGB_ECAPACITY) {
+        failedAt(status);
+        return;
+      }
+      out_.stamps.push_back(info.stamp);
+    }
+  }
+
+  // Pipes: every frame read whole, as it arrives.
+  void frames(const rgb_frame_info& first) {
+    const std::size_t bytes = rgb_frame_bytes(&first, RGB_PLANAR);
+    Pixels buffer(static_cast<unsigned char*>(std::malloc(bytes ? bytes : 1)));
+    if (!buffer) {
+      out_.damage = "out of memory for a frame of " + describe(out_.geometry);
+      return;
+    }
+    for (;;) {
+      rgb_frame_info info{};
+      const int status = rgb_reader_next(reader_, buffer.get(), bytes, RGB_PLANAR, &info);
+      if (status == RGB_END) return;
+      if (status != RGB_OK) {
+        failedAt(status);
+        return;
+      }
+      out_.stamps.push_back(info.stamp);
+    }
+  }
+
+  InputStream& input_;
   StreamScan& out_;
-  RawHeader first_;
-  uint64_t position_ = 0;
+  rgb_reader* reader_ = nullptr;
 };
 
 }  // namespace
+
+std::string StreamScan::problem() const {
+  if (!opened) return damage;
+  std::string why = damage;
+  if (why.empty() && stamps.empty() && strayBytes == 0) why = "no whole frame";
+  if (strayBytes > 0) {
+    if (!why.empty()) why += "; ";
+    why += std::to_string(strayBytes) + (stamps.empty() ? " bytes, less than one whole frame"
+                                                        : " stray bytes after the last frame");
+  }
+  return why;
+}
+
+std::vector<StampWarning> StreamScan::stampWarnings() const {
+  std::vector<StampWarning> warnings;
+  for (std::size_t i = 1; i < stamps.size(); ++i) {
+    const int64_t interval = stampInterval(stamps[i - 1], stamps[i]);
+    if (interval <= 0)
+      warnings.push_back({static_cast<int64_t>(i), stamps[i], stamps[i - 1], interval});
+  }
+  return warnings;
+}
+
+std::string describe(const StampWarning& warning) {
+  std::string text = "frame " + std::to_string(warning.frame) + ": stamp " +
+                     std::to_string(warning.stamp) + " ms";
+  if (warning.interval == 0) return text + " repeats the previous frame's";
+  return text + " goes back " + std::to_string(-warning.interval) + " ms from the previous " +
+         std::to_string(warning.previous) + " ms";
+}
 
 StreamScan scanStream(const std::string& path) {
   StreamScan result;
@@ -185,7 +160,7 @@ StreamScan scanStream(const std::string& path) {
     return result;
   }
   result.opened = true;
-  Scanner(input.get(), input.seekable(), input.start(), input.size(), result).run();
+  Scanner(input, result).run();
   return result;
 }
 

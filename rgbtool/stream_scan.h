@@ -1,6 +1,7 @@
-// Walks a frame stream header by header without loading pixels: seeks past
-// the pixel data of regular files, reads through it on pipes. Serves info
-// and check.
+// One judgement of a frame stream, shared by info and check: its frames'
+// stamps from their headers alone where the stream can be seeked (pixels are
+// read, and dropped, only on pipes), what lies after the last whole frame,
+// and the first fault.
 #ifndef RGBTOOL_STREAM_SCAN_H
 #define RGBTOOL_STREAM_SCAN_H
 
@@ -8,26 +9,41 @@
 #include <string>
 #include <vector>
 
-#include "rgbtool/frame_header.h"
+#include "rgbtool/frame_reader.h"
 
 namespace rgbtool {
+
+// A stamp that does not move forward. Stamps live on a clock that wraps every
+// 10,000 seconds, so the interval to the previous stamp is taken the short
+// way round the cycle: one that would be more than half the cycle (5,000 s)
+// forward counts as going backwards.
+struct StampWarning {
+  int64_t frame = 0;
+  int32_t stamp = 0;
+  int32_t previous = 0;
+  int64_t interval = 0;  // negative: backwards; 0: a repeat
+};
 
 struct StreamScan {
   bool opened = false;
   bool haveGeometry = false;  // the first header was accepted
   Geometry geometry;
+  uint64_t frameBytes = 0;      // bytes a frame takes in the stream; 0: unknown
   std::vector<int32_t> stamps;  // one per whole, valid frame, in order
   uint64_t strayBytes = 0;      // bytes after the last whole frame
   std::string damage;           // the first fault found; empty when none
 
-  bool clean() const {
-    return opened && damage.empty() && strayBytes == 0 && !stamps.empty();
-  }
+  // Everything wrong with the stream in words; empty for a clean stream.
+  std::string problem() const;
+  bool clean() const { return problem().empty(); }
+  std::vector<StampWarning> stampWarnings() const;
 };
 
-// Scans path ("-" is standard input). The library's own messages about a
-// rejected header appear on stderr; the findings are in the result.
+// Scans path ("-" is standard input, from where it stands).
 StreamScan scanStream(const std::string& path);
+
+// "frame 3: stamp 1000 ms goes back 40 ms" or "frame 4: stamp 1000 ms repeats".
+std::string describe(const StampWarning& warning);
 
 }  // namespace rgbtool
 

@@ -1,5 +1,7 @@
 // rgbtool watch: follow a live stream frame by frame until its producer
-// closes it.
+// closes it, or a growing file until interrupted.
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,12 +10,32 @@
 #include "rgbtool/diagnostics.h"
 #include "rgbtool/frame_reader.h"
 #include "rgbtool/intervals.h"
+#include "rgbtool/json.h"
 #include "viewer/marking.h"
 
 namespace rgbtool {
 namespace {
 
 constexpr std::size_t kChannels = 3;
+// How often a followed file is looked at again once it has no new frame.
+constexpr int kFollowPauseMs = 100;
+
+volatile sig_atomic_t stopRequested = 0;
+
+void requestStop(int) { stopRequested = 1; }
+bool stopped() { return stopRequested != 0; }
+
+// Following ends on an interrupt with the summary, as a pipe's end would.
+void stopOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
+}
 
 // The display image buffer, grown as needed.
 class Display {
@@ -32,7 +54,15 @@ class Display {
   std::size_t capacity_ = 0;
 };
 
-void printSummary(const IntervalTracker& tracker) {
+void printSummary(const IntervalTracker& tracker, bool json) {
+  if (json) {
+    Json summary = Json::object();
+    summary["frames"] = tracker.frames();
+    summary["mean_rate"] = tracker.haveRate() ? Json(tracker.rate()) : Json(nullptr);
+    summary["largest_gap_ms"] = tracker.haveGap() ? Json(tracker.largestGap()) : Json(nullptr);
+    printJsonLine({{"summary", summary}});
+    return;
+  }
   std::printf("frames: %llu, mean rate: ", static_cast<unsigned long long>(tracker.frames()));
   if (tracker.haveRate()) {
     std::printf("%s fps", formatRate(tracker.rate()).c_str());
@@ -46,21 +76,43 @@ void printSummary(const IntervalTracker& tracker) {
   }
 }
 
+void printFrame(const Frame& frame, bool haveInterval, int64_t interval, std::size_t marked,
+                bool json) {
+  if (json) {
+    printJsonLine({{"frame", frame.index},
+                   {"stamp_ms", frame.stamp},
+                   {"interval_ms", haveInterval ? Json(interval) : Json(nullptr)},
+                   {"marked_pixels", marked}});
+    return;
+  }
+  std::printf("frame %lld: stamp %d ms", static_cast<long long>(frame.index), frame.stamp);
+  if (haveInterval) std::printf(", interval %lld ms", static_cast<long long>(interval));
+  std::printf(", %zu marked pixels\n", marked);
+  // Lines must show as the frames arrive, also when stdout is a pipe.
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int runWatch(const WatchOptions& options) {
-  InputStream input;
-  if (!input.open(options.pipe)) {
-    report(options.pipe + ": " + input.error());
-    return kExitFailure;
+  // The marking works on frames as stored, bottom row first.
+  FrameReader reader(options.pipe, FrameReader::Rows::BottomFirst);
+  if (!reader.open(options.pipe)) return kExitFailure;
+  if (options.follow) {
+    if (!reader.seekable()) {
+      report(options.pipe + ": --follow needs a regular file (a pipe is followed anyway)");
+      return kExitUsage;
+    }
+    if (!options.fromStart && !reader.skipToEnd()) return kExitFailure;
+    stopOnSignals();
   }
-  FrameReader reader(input, options.pipe);
   IntervalTracker tracker;
   Display display;
   int status = kExitOk;
+  Frame frame;
   for (;;) {
-    Frame frame;
-    const FrameReader::Status got = reader.next(frame);
+    const FrameReader::Status got =
+        options.follow ? reader.follow(frame, stopped, kFollowPauseMs) : reader.next(frame);
     if (got == FrameReader::Status::End) break;
     if (got == FrameReader::Status::Failed) {
       status = kExitFailure;
@@ -77,14 +129,10 @@ int runWatch(const WatchOptions& options) {
     const std::size_t marked =
         zu_korve::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height, picture);
     int64_t interval = 0;
-    std::printf("frame %d: stamp %d ms", frame.index, frame.stamp);
-    if (tracker.add(frame.stamp, interval))
-      std::printf(", interval %lld ms", static_cast<long long>(interval));
-    std::printf(", %zu marked pixels\n", marked);
-    // Lines must show as the frames arrive, also when stdout is a pipe.
-    std::fflush(stdout);
+    const bool haveInterval = tracker.add(frame.stamp, interval);
+    printFrame(frame, haveInterval, interval, marked, options.json);
   }
-  printSummary(tracker);
+  printSummary(tracker, options.json);
   return status;
 }
 

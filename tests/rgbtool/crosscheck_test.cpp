@@ -26,7 +26,7 @@ TEST(ToolCrossCheck, ExportEqualsNetpbmSgitopnm) {
                        rgbtest::streamBytes(frames, 1, width, height, {123456}));
     const Outcome netpbm = runProgram({"sgitopnm", dir.file("f.rgb")});
     ASSERT_EQ(netpbm.status, 0) << netpbm.err;
-    ASSERT_EQ(runTool({"export", dir.file("f.rgb"), dir.file("ours.ppm")}).status, 0);
+    ASSERT_EQ(runTool({"export", "-y", dir.file("f.rgb"), dir.file("ours.ppm")}).status, 0);
     const Picture theirs = parsePpm(Bytes(netpbm.out.begin(), netpbm.out.end()));
     const Picture ours = readPpm(dir.file("ours.ppm"));
     EXPECT_EQ(ours.width, theirs.width);

@@ -21,7 +21,7 @@ TEST(ToolMark, OutputIsTheDisplayImage) {
   const Bytes frames = markableFrames(2, width, height);
   rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, 2, width, height, {1, 2}));
   for (int index = 0; index < 2; ++index) {
-    const Outcome run = runTool({"mark", "--frame", std::to_string(index), dir.file("s.rgb"),
+    const Outcome run = runTool({"mark", "-y", "--frame", std::to_string(index), dir.file("s.rgb"),
                              dir.file("m.ppm")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
