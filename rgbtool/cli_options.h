@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -77,10 +78,15 @@ inline std::size_t distance(const std::string& a, const std::string& b) {
 
 // The candidate nearest to word when it is near enough to be a slip.
 inline std::string nearest(const std::string& word, const std::vector<std::string>& candidates) {
+  const auto lower = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
   std::string best;
   std::size_t bestDistance = 0;
   for (const std::string& c : candidates) {
-    const std::size_t d = distance(word, c);
+    // A slip of the shift key is nearer than any other letter.
+    const std::size_t d = lower(word) == lower(c) ? 0 : distance(word, c);
     if (best.empty() || d < bestDistance) {
       best = c;
       bestDistance = d;
