@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
   warm(stream);
 
   std::vector<Contender> exporters{
-      {"rgbtool export FILE out.ppm", {tool, "export", frame, work + "/ours.ppm"}, "", {}},
+      {"rgbtool export FILE out.ppm", {tool, "export", "-y", frame, work + "/ours.ppm"}, "", {}},
       {"sgitopnm FILE > out.ppm", {"sgitopnm", "-quiet", frame}, work + "/netpbm.ppm", {}},
       {"convert sgi:FILE out.ppm", {"convert", "sgi:" + frame, work + "/magick.ppm"}, "", {}}};
   std::printf("export of one %d x %d frame to PPM, %d rounds:\n", kExportSide, kExportSide,
