@@ -78,7 +78,7 @@ int run(int argc, char** argv) {
 
   FrameOutputOptions exportOptions;
   auto* exportCommand =
-      app.add_subcommand("export", "Write frames as PNG or PPM pictures, right way up");
+      app.add_subcommand("export", "Write frames as PNG, PPM or raw pictures, right way up");
   addFrameOutputOptions(exportCommand, exportOptions, "export");
 
   ImportOptions import;
