@@ -235,8 +235,12 @@ bool VideoRun::setUp() {
   const AVCodec* codec = findEncoder(options_.codec, error);
   if (!codec) return fail(outName, error);
 
+  // Only containers that keep each frame's own time: others (AVI, raw
+  // H.264) assume a constant rate and would lose the stamps.
   const AVOutputFormat* container = av_guess_format(nullptr, outName.c_str(), nullptr);
-  if (!container) return fail(outName, "cannot tell the container from the name: use .mp4 or .mkv");
+  const std::string kind = container ? container->name : "";
+  if (kind != "mp4" && kind != "mov" && kind != "matroska" && kind != "webm")
+    return fail(outName, "the name must end in .mp4 or .mkv (also .mov, .webm)");
   if (avformat_query_codec(container, codec->id, FF_COMPLIANCE_NORMAL) != 1)
     return fail(outName, std::string(container->name) + " cannot hold " + codec->name + " video");
 

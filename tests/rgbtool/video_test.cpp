@@ -209,6 +209,10 @@ TEST(ToolVideo, DamagedStreamLeavesNoVideo) {
   const Outcome bad = runTool({"video", "--codec", "no-such-encoder", input, dir.file("x.mkv")});
   EXPECT_EQ(bad.status, 1);
   EXPECT_TRUE(has(bad.err, "no-such-encoder")) << bad.err;
+  // AVI keeps no time per frame.
+  const Outcome avi = runTool({"video", input, dir.file("x.avi")});
+  EXPECT_EQ(avi.status, 1);
+  EXPECT_TRUE(has(avi.err, ".mp4 or .mkv")) << avi.err;
   EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"cut.rgb"});
 }
 
