@@ -19,6 +19,8 @@ constexpr int kMaxLinks = 40;  // as the kernel allows when resolving a path
 constexpr mode_t kNewFileMode = 0666;
 constexpr mode_t kModeBits = 07777;
 
+constexpr const char* kNotReplaced = "exists; not replaced (-y or --overwrite replaces it)";
+
 std::string errorText(const std::string& what, int errnum) {
   return what + ": " + std::strerror(errnum);
 }
@@ -71,6 +73,7 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::open(const std::string& path, std::string& error, bool replace) {
+  replace_ = replace;
   if (path == "-") {
     std::fflush(stdout);
     fd_ = STDOUT_FILENO;
@@ -100,7 +103,7 @@ bool OutputFile::open(const std::string& path, std::string& error, bool replace)
       return false;
     }
     if (!replace) {
-      error = "exists; not replaced (-y or --overwrite replaces it)";
+      error = kNotReplaced;
       return false;
     }
     mode = info.st_mode & kModeBits;
@@ -158,8 +161,20 @@ bool OutputFile::commit(std::string& error) {
     return false;
   }
   interrupt::Deferred hold;
-  if (rename(temporary_.c_str(), destination_.c_str()) != 0) {
-    error = errorText("cannot replace", errno);
+  // A picture that appeared meanwhile is not replaced either.
+  int renamed =
+      replace_ ? rename(temporary_.c_str(), destination_.c_str())
+               : renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, destination_.c_str(),
+                           RENAME_NOREPLACE);
+  // File systems without that kind of rename: a hard link refuses a taken
+  // name as well.
+  if (renamed != 0 && !replace_ && errno == EINVAL) {
+    renamed = link(temporary_.c_str(), destination_.c_str());
+    if (renamed == 0) unlink(temporary_.c_str());
+  }
+  if (renamed != 0) {
+    error = !replace_ && errno == EEXIST ? std::string(kNotReplaced)
+                                         : errorText("cannot replace", errno);
     return false;
   }
   temporary_.clear();

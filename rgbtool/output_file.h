@@ -32,6 +32,7 @@ class OutputFile {
   bool direct_ = false;
   std::string temporary_;
   std::string destination_;
+  bool replace_ = true;
 };
 
 // True when path ("-": standard output), followed through links, is the
