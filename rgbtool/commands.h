@@ -87,6 +87,8 @@ int runMark(const FrameOutputOptions& options);
 int runWatch(const WatchOptions& options);
 int runCheck(const CheckOptions& options);
 int runVideo(const VideoOptions& options);
+// Runs runVideo in the encoder program rgbtool-video (replacing this process).
+int launchVideo(const VideoOptions& options);
 int runSheet(const SheetOptions& options);
 
 }  // namespace rgbtool

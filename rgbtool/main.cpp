@@ -199,7 +199,7 @@ int run(int argc, char** argv) {
   if (*markCommand) return runMark(markOptions);
   if (*watchCommand) return runWatch(watch);
   if (*checkCommand) return runCheck(check);
-  if (*videoCommand) return runVideo(video);
+  if (*videoCommand) return launchVideo(video);
   if (*sheetCommand) return runSheet(sheet);
   return usageError("no command given");
 }
