@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Throughput of the planar <-> interleaved kernels, each one this CPU can
 // run, over one 1920 x 1080 frame (fits the last-level cache on some
 // machines) and over a 100-frame buffer (does not), with memcpy of the same

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The rgb authors
 # SPDX-License-Identifier: MIT
 """Whole-process load of a stream: rgbstream.read in Debian's interpreter
 against the C library's readRGBFile, alternating the two, median of N runs,

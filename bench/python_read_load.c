@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 /* The C side of bench/python_read.py: loads a whole stream with readRGBFile
  * in a process of its own, as a C program would.
  *

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The rgb authors
+# SPDX-License-Identifier: MIT
 # rgbtool export against netpbm and ImageMagick, and info against cat.
 if(RGB_BUILD_TOOL)
   add_executable(bench_rgbtool ${CMAKE_CURRENT_LIST_DIR}/rgbtool.cpp)

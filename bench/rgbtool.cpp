@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Whole-process timings of rgbtool next to the programs people would use
 // otherwise, on the same cached files, in one run:
 //   export of one 4096 x 4096 frame to PPM   vs netpbm sgitopnm, ImageMagick convert

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The rgb authors
+# SPDX-License-Identifier: MIT
 add_executable(bench_stream ${CMAKE_CURRENT_LIST_DIR}/stream.cpp)
 target_link_libraries(bench_stream PRIVATE rgb::rgb)
 rgb_strict_warnings(bench_stream)

@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // Loading and writing a 100-frame 1920 x 1080 stream with the library,
 // side by side with the plain way to do the same I/O, alternating the sides

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The rgb authors
+# SPDX-License-Identifier: MIT
 # The viewer's marking against memcpy, and its start-up time in Xvfb.
 if(RGB_BUILD_VIEWER)
   find_package(X11 REQUIRED)

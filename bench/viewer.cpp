@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The viewer's costs on a 1920 x 1080 picture:
 //  1. the region-of-interest marking against a plain memcpy of the same
 //     frame, alternating the two so that both see the same machine;

@@ -1,4 +1,5 @@
-/* SPDX-License-Identifier: MIT
+/* SPDX-FileCopyrightText: 2026 The rgb authors
+ * SPDX-License-Identifier: MIT
  *
  * frame_stats: prints each frame's index, stamp and mean brightness, read
  * through the library's handle API from a file, a FIFO or standard input

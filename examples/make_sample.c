@@ -1,4 +1,5 @@
-/* SPDX-License-Identifier: MIT
+/* SPDX-FileCopyrightText: 2026 The rgb authors
+ * SPDX-License-Identifier: MIT
  *
  * make_sample: writes one sample frame for the viewer, a dim gradient with
  * bright discs inside and outside the region of interest, so that the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // A smaller machine for the fuzz targets: memory requests above a ceiling
 // fail the way malloc fails when memory runs out (null, ENOMEM). Linked only
 // into the libFuzzer build, with -Wl,--wrap for each allocation function, so

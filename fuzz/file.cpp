@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a frame file: counted with getRGBNoOfFrames, then that
 // many frames read from the rewound stream, as the file readers do; then the
 // file readers themselves on the same bytes through a real path.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Helpers shared by the fuzz targets and by their replay program: turning
 // fuzz input into stdio streams, owning what the readers hand back, peeking
 // at headers the way a careful caller would, and failing loudly.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Writes the seed corpus for the fuzz targets into the folder named on the
 // command line: small valid streams (RGB and RGBA, odd widths, several
 // frames) and the usual kinds of damage (stray bytes, a truncated last frame,

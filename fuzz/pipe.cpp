@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a pipe: the one-frame readers called again and again on
 // one stream with the buffers of the first call passed back, until a call
 // fails, alternating the stamped and the plain reader.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target's entry point once on every file found in the folders
 // (or files) named on the command line, so that the seed corpus, the corpus
 // the fuzzer grew and every past crash file are checked on each build, with

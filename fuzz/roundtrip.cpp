@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Whatever reads successfully is written back with the writers and must read
 // back identical: pixels, stamps and size, through the stream writer, the
 // one-frame pipe writer and the appending file writer alike.

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The rgb authors
+# SPDX-License-Identifier: MIT
 # The seed corpus, generated at build time into <build>/fuzz-seeds by a small
 # program. Included by the fuzz build and by the replay tests; the first
 # include defines it.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a frame stream: the header reader, then the stream
 // reader for several frame counts, once allocating its own buffers and once
 // filling buffers the caller sized from the first header. The counts are

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Frames for the player's window, read on a thread of their own.
 //
 // Reads block: on a FIFO or standard input fread waits for the producer,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbplay: plays a frame stream in a window, at the pace of its time stamps
 // or at a fixed rate, from a file (with random access) or live from a FIFO
 // or standard input, with the region of interest marked as in the viewer.

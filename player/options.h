@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbplay's command line.
 #ifndef RGBPLAY_OPTIONS_H
 #define RGBPLAY_OPTIONS_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The time between two frames from their stamps.
 #ifndef RGBPLAY_PACING_H
 #define RGBPLAY_PACING_H

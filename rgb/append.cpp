@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 #include "rgb/append.h"
 

@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // Appends to a file as one unit: under an exclusive advisory lock, so that
 // appenders using this library never interleave, and undone when they fail.

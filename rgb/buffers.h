@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // Frame and buffer sizes, in one place, and the memory and file handles the
 // library uses internally.

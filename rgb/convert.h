@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // Planar <-> interleaved pixel conversion: the stream stores a frame as
 // separate red, green and blue planes, memory holds red, green, blue per

@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The kernels behind rgb::interleave and rgb::deinterleave, one entry per
 // instruction set this build carries, so that tests and benchmarks can run

@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The core both faces of the library share: one frame's header and pixels
 // between a stdio stream and memory, with status codes and no printing.

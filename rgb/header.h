@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Internal helpers around the frame header and the clock.
 #ifndef RGB_HEADER_H
 #define RGB_HEADER_H

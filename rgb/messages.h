@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The classic functions' messages: printed on stdout or stderr, or handed to
 // the handler an application installed.

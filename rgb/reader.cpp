@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The classic readers: whole files, frame counts and frames from pipes, with
 // a message for every failure, over the shared frame core.

@@ -1,4 +1,5 @@
-/* SPDX-License-Identifier: MIT
+/* SPDX-FileCopyrightText: 2026 The rgb authors
+ * SPDX-License-Identifier: MIT
  *
  * rgb: frame streams of uncompressed SGI RGB pictures with millisecond time
  * stamps.

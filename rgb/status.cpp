@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // Status texts, the version and frame sizes of the handle API.
 #include <limits>

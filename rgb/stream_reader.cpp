@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The reader handle: frames one by one into the caller's buffer, with
 // counting and random access on seekable streams. Never prints.

@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The writer handle: one frame per call, appended to a file under the
 // append lock and undone when it fails, or written to a borrowed stream.

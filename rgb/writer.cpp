@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The classic writers: frames to a stream, to a pipe or appended to a file,
 // with a message for every failure, over the shared frame core.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Command-line pieces shared by the subcommands: whole-number options with
 // messages that say what is wanted, frame selection options, and the nearest
 // valid name for a mistyped command or option.

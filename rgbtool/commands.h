@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The subcommands, each with the options its command line gave.
 #ifndef RGBTOOL_COMMANDS_H
 #define RGBTOOL_COMMANDS_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Messages and exit statuses shared by every subcommand.
 #ifndef RGBTOOL_DIAGNOSTICS_H
 #define RGBTOOL_DIAGNOSTICS_H

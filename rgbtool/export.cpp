@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbtool export: frames out as PNG, PPM or raw pictures.
 #include "rgbtool/commands.h"
 #include "rgbtool/frame_output.h"

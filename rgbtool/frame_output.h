@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // What export and mark share: pick frames from a stream and write each as a
 // picture, optionally after turning it into another picture first.
 #ifndef RGBTOOL_FRAME_OUTPUT_H

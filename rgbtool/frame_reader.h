@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Frames one at a time through the library's reader handle: only the frames
 // asked for are loaded, each into a buffer kept from frame to frame.
 #ifndef RGBTOOL_FRAME_READER_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Frames one by one through the library's handle reader, for the commands
 // that look at every pixel (video, sheet): a file, a named pipe or "-" for
 // standard input, read as it arrives; failures come back as one line.

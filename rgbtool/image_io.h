@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Ordinary pictures in and out: PNG through libpng, binary and plain PPM,
 // and bare RGB rows. Pictures are stored top row first; frames are held
 // bottom row first unless read top row first, so the writers take either.

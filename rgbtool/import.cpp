@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbtool import: pictures in, one frame each, appended to a stream.
 #include <fcntl.h>
 #include <sys/file.h>

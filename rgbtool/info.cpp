@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbtool info: what a stream holds, from its headers alone.
 #include <cmath>
 #include <cstdio>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // An input stream by name: a file, a named pipe, or "-" for standard input.
 #ifndef RGBTOOL_INPUT_H
 #define RGBTOOL_INPUT_H

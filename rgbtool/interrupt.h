@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Undoing half-done writes when the run is interrupted. SIGINT, SIGTERM and
 // SIGHUP remove the temporary picture being written and cut an appended
 // stream back to where this run began, then end the process with status

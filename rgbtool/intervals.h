@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Time stamps run on a millisecond clock that wraps every 10,000 seconds.
 // Intervals between frames are taken across the wrap.
 #ifndef RGBTOOL_INTERVALS_H

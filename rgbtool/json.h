@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // JSON output, in the order the fields are set.
 #ifndef RGBTOOL_JSON_H
 #define RGBTOOL_JSON_H

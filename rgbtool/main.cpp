@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbtool: examine, convert, mark and watch frame streams.
 #include <CLI/CLI.hpp>
 

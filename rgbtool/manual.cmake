@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The rgb authors
+# SPDX-License-Identifier: MIT
 # Manual pages made at build time from the programs' own --help by help2man,
 # so that they never drift from the options; and the bash completion.
 find_program(HELP2MAN_PROGRAM help2man REQUIRED)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbtool mark: the viewer's region-of-interest display image, as pictures.
 #include <cstdio>
 #include <cstdlib>

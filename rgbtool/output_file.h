@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // A picture file written so that nothing is lost if the write fails: a
 // regular file (or a name not yet taken) is written under a temporary name
 // in the same directory and renamed over the destination only when complete,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 #include "rgbtool/output_name.h"
 
 #include <cstddef>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Output names for one picture per frame: a %d in the name (optionally
 // zero-padded, as %04d) becomes the frame number; %% stands for a %.
 #ifndef RGBTOOL_OUTPUT_NAME_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The intervals between a stream's frames as a line chart in a PNG.
 #ifndef RGBTOOL_PLOT_H
 #define RGBTOOL_PLOT_H

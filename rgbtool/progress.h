@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // A progress bar on stderr for long work, drawn only when stderr is a
 // terminal so that logs and pipes never see it: frames done of the total,
 // frames per second and the time left.

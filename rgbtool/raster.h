@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // A small drawing surface for the pictures rgbtool makes itself (contact
 // sheets, interval plots): rectangles, lines and text in a 5 x 7 bitmap font.
 // Rows run top first, as in a picture; frameOrder() turns the result into

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbtool sheet: a contact sheet of a stream's frames, each with its number
 // and stamp underneath.
 #include <algorithm>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // One judgement of a frame stream, shared by info and check: its frames'
 // stamps from their headers alone where the stream can be seeked (pixels are
 // read, and dropped, only on pipes), what lies after the last whole frame,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbtool video: a stream encoded as a video whose frame times are the
 // recorded stamps, through FFmpeg's libraries.
 extern "C" {

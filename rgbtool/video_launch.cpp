@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // `rgbtool video` runs the encoder as a program of its own, rgbtool-video:
 // linking FFmpeg's libraries into rgbtool would make every other command

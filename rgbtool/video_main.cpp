@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // rgbtool-video: the encoder behind `rgbtool video`, which has parsed and
 // checked the command line and hands over FILE, OUT, CRF, whether CRF was

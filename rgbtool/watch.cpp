@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbtool watch: follow a live stream frame by frame until its producer
 // closes it, or a growing file until interrupted.
 #include <signal.h>

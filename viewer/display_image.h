@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The display image: frame 0 of the input with the region of interest
 // marked, in a buffer of its own.
 #ifndef ZU_KORVE_DISPLAY_IMAGE_H

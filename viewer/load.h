@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // Loading a frame file for the window: the input picture and its display
 // image, both kept until the process ends.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // zu_korve: shows frame 0 of a frame file in a window, with near-white
 // pixels inside the region of interest painted green.
 #include <GL/glut.h>

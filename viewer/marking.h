@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Region-of-interest marking: the viewer's display image, also used by
 // rgbtool and rgbplay so that all of them show exactly the same picture.
 #ifndef ZU_KORVE_MARKING_H

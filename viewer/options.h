@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The viewer's command line: at most one option naming the frame file.
 #ifndef ZU_KORVE_OPTIONS_H
 #define ZU_KORVE_OPTIONS_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 #include "viewer/window.h"
 
 #include <GL/glut.h>

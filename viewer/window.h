@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The GLUT window code shared by the viewer and rgbplay, and the viewer's
 // window: the display image or the input picture at its own size in the
 // bottom-left corner, switched on keys.

@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // _rgbstream: the compiled half of the rgbstream package. It owns the
 // library's handles and moves pixels between streams and numpy arrays;

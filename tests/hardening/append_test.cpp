@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // Appends are all or nothing: a file writer that fails part-way (here at a
 // file-size limit, as on a full disk) leaves the stream as it was, so the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Runs a piece of the test in a forked child process, with its stdout and
 // stderr captured and a deadline, so that a call that blocks forever or a
 // process killed by a signal is a test failure, not a hung suite.

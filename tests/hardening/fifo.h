@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Named pipes for tests: creation in a temporary folder and a writer end
 // opened with a deadline instead of blocking forever.
 #ifndef RGB_TESTS_HARDENING_FIFO_H

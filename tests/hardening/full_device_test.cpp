@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Every write path aimed at /dev/full (each write fails with "no space")
 // must report failure with its message and result 0, never success.
 #include <gtest/gtest.h>

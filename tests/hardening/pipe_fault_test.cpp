@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Faults around pipes and odd frame files: a producer that dies mid-frame,
 // a consumer that goes away early (and what SIGPIPE does then), a FIFO with
 // no writer, a directory and an empty file given as the frame file.

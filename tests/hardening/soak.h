@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Frame streams between real processes for a long time: a producer process
 // writes numbered frames into a named pipe while this process reads them,
 // and a producer process appends to a file while this process keeps

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The long soak (run by scripts/soak): a producer process sends frames
 // through a named pipe to this process, then another appends to a file that
 // this process keeps counting. Prints frames per second and lost frames;

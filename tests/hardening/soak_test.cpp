@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The short soak: frames between real processes through a named pipe, and a
 // file growing by appends while it is counted, all intact and in order.
 #include <gtest/gtest.h>

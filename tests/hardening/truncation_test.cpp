@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // A three-frame stream cut at every byte offset: each reader fails or
 // succeeds exactly as documented, with its messages on the right stream,
 // and the caller's buffers hold the complete frames before the cut and, in

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The viewer given damaged frame files under a real X server: it prints the
 // reader's messages, exits with status 1, opens no window and never crashes.
 #include <gtest/gtest.h>

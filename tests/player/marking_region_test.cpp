@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The marking with a region and threshold of the caller's choosing, in
 // process: regions reaching past the picture, huge and refused regions,
 // and the threshold's ends. Pictures are made by hand, expectations are

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // rgbplay in a real X server: pace against the stamps, keys, fitting to a
 // small screen, a live FIFO, a followed file, the region options, damaged
 // input and the command line.

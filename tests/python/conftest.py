@@ -1,3 +1,4 @@
+# SPDX-FileCopyrightText: 2026 The rgb authors
 # SPDX-License-Identifier: MIT
 # Shared helpers for the rgbstream tests. Streams are built here byte by byte
 # from the frame format (header fields at their offsets, planes bottom row

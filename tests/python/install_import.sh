@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The rgb authors
 # SPDX-License-Identifier: MIT
 # install_import.sh BUILD PREFIX PYTHON: installs the rgbstream component of
 # BUILD into PREFIX and round-trips a frame through the installed package.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // A file writer whose data all went out but whose close fails, as a network
 // file system reports a refused final write-back only at close. No local
 // file system does that on demand, so this executable (and only this one)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Planar <-> interleaved conversion: every kernel this build carries and the
 // CPU can run, at lengths around the vector widths (16 and 32 pixels) and at
 // odd addresses, against bytes worked out by hand.

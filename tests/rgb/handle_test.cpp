@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The handle API: frames in order and by index, every status, buffers that
 // are too small, pipes, the writer, and silence on every failure.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The frame header: what is accepted, what is rejected and in which order,
 // the byte-order helpers and the clock.
 #include <gtest/gtest.h>

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The rgb authors
+# SPDX-License-Identifier: MIT
 # Installs the library into a temporary prefix, static and shared, and builds
 # and runs outside consumers in C and C++ through the CMake package and
 # through pkg-config.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // A producer in another process, writing into a named pipe.
 #ifndef RGB_TESTS_PIPE_SUPPORT_H
 #define RGB_TESTS_PIPE_SUPPORT_H

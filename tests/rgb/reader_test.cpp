@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Reading frame streams: counting, whole files, damaged streams, what the
 // caller's buffers hold afterwards, and frame-by-frame reads over a pipe.
 #include <gtest/gtest.h>

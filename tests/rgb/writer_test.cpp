@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Writing frame streams: exact bytes, appending, round trips through the
 // reader, refusals, and failures that must not be reported as success.
 #include <gtest/gtest.h>

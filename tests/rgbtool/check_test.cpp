@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // check: exit status 0 only for clean streams.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Command-line conventions: messages that name the mistake, one judgement
 // for info and check, stamp warnings, JSON for any name, overwriting and
 // starting afresh, frame runs, pictures from standard input and numbered

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // export and import: pictures out of and into streams, right way up.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Independent implementations agree: netpbm's sgitopnm on our frames, and
 // SGI files written by ImageMagick read by rgbtool.
 #include <gtest/gtest.h>

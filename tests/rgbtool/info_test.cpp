@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // info: the figures of generated streams with known stamps.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The rgb authors
+# SPDX-License-Identifier: MIT
 # The generated manual pages render with man, each shows its command's
 # options, and the bash completion offers every option each command's --help
 # lists.

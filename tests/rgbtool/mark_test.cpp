@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // mark: the viewer's display image without a window.
 #include <gtest/gtest.h>
 

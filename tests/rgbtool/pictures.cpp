@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 #include "tests/rgbtool/pictures.h"
 
 #include <algorithm>

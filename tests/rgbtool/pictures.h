@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Pictures for the tests: binary PPM made and parsed byte by byte, and the
 // flip between picture order (top row first) and frame order (bottom row
 // first).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The tool's inner pieces: clock intervals and numbered output names.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Nothing lost: rgbtool never overwrites its own input, a failed or
 // interrupted run leaves every file as it found it, and odd but legal
 // surroundings (closed descriptors, a half-read standard input) do not send

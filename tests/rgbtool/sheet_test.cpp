@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Pictures rgbtool draws itself: contact sheets (sheet) and interval plots
 // (info --plot), read back with ImageMagick.
 #include <gtest/gtest.h>

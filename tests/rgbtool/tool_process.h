@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Runs rgbtool and other programs as real processes and collects what they
 // print and their exit status.
 #ifndef RGBTOOL_TESTS_TOOL_PROCESS_H

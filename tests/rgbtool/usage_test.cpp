@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Command-line conventions: help, version, usage errors and their status.
 #include <gtest/gtest.h>
 

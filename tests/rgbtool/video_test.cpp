@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // video: streams encoded through FFmpeg, checked with Debian's ffprobe and
 // ffmpeg as independent readers.
 #include <fcntl.h>

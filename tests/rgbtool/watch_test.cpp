@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // watch: a live stream on a real named pipe, fed by a producer process.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Helpers shared by the test suites: captured output, temporary folders,
 // frame streams built byte by byte, whole-file I/O.
 #ifndef RGB_TESTS_SUPPORT_H

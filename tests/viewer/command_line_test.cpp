@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The viewer's command line and start-up failures, run as a real process
 // against a private X server that also tells whether a window appeared.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // The viewer's load path run in-process, where the leak checker of the
 // sanitizer build and valgrind see every allocation it makes: viewer

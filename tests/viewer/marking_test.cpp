@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The region-of-interest marking and the display image, without a window.
 #include <gtest/gtest.h>
 #include <sys/resource.h>

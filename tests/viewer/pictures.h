@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Pictures for the viewer tests: samples, the expected display image
 // worked out independently of the viewer's marking code, frame files.
 #ifndef RGB_TESTS_VIEWER_PICTURES_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Pictures, frame files and the expected display image for the viewer
 // tests, plus the fixture that gives each window test its own X server.
 #ifndef RGB_TESTS_VIEWER_SUPPORT_H

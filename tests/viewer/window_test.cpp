@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // The viewer's window in a real X server: size, title, every pixel, keys,
 // resizing and exit statuses.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // Helpers for tests that drive real programs in a real X server: a private
 // Xvfb, child processes with captured output, and a client connection that
 // finds windows, reads their pixels back and types keys through XTest.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 /* An outside program using the installed library from C: one frame out to
  * a file and back. */
 #include <rgb/rgb.h>

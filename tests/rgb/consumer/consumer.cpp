@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
 // An outside program using the installed library from C++.
 #include <rgb/rgb.h>
 
