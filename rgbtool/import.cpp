@@ -359,7 +359,7 @@ class Replacer {
 
   bool finish() {
     std::string error;
-    if (!file_.commit(error)) {
+    if (!file_.commit(error, true)) {
       report(out_ + ": " + error);
       return false;
     }

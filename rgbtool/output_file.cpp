@@ -141,7 +141,7 @@ bool OutputFile::open(const std::string& path, std::string& error, bool replace)
   return true;
 }
 
-bool OutputFile::commit(std::string& error) {
+bool OutputFile::commit(std::string& error, bool durable) {
   if (direct_) {
     if (fd_ == STDOUT_FILENO) return true;
     const int fd = fd_;
@@ -152,7 +152,7 @@ bool OutputFile::commit(std::string& error) {
     }
     return true;
   }
-  if (fsync(fd_) != 0) {
+  if (durable && fsync(fd_) != 0) {
     error = errorText("cannot write", errno);
     return false;
   }

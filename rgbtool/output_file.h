@@ -26,8 +26,12 @@ class OutputFile {
   // With replace false an existing regular file is refused, not replaced.
   bool open(const std::string& path, std::string& error, bool replace = true);
   int fd() const { return fd_; }
-  // Makes the written file durable and puts it in place.
-  bool commit(std::string& error);
+  // Puts the written file in place. durable: first wait until its data is
+  // on the disk (fsync), for files that cannot be made again, like a stream;
+  // a picture or video can be exported again from its stream, and the wait
+  // would cost more than the whole conversion. Either way a failure, a
+  // signal or a full disk leaves what was at the name.
+  bool commit(std::string& error, bool durable = false);
 
  private:
   int fd_ = -1;
