@@ -40,13 +40,7 @@ void* allocate(std::size_t bytes) { return std::malloc(std::max<std::size_t>(byt
 
 void useHugePages(bool on) { hugePages.store(on, std::memory_order_relaxed); }
 
-namespace {
-
-// Asks the kernel to provide a large buffer's pages in one call instead of
-// one page fault per 4 KiB page as it is first written, which costs more
-// than the zeroing itself. Only a hint: a kernel without the call (before
-// Linux 5.14) leaves the pages to the faults.
-void provide(void* memory, std::size_t bytes) {
+void providePages(void* memory, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const auto start = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) / page * page;
@@ -58,9 +52,7 @@ void provide(void* memory, std::size_t bytes) {
 #endif
 }
 
-}  // namespace
-
-unsigned char* allocateImage(std::size_t bytes, bool filledNow) {
+unsigned char* allocateImage(std::size_t bytes) {
   void* memory = nullptr;
   if (bytes < kHugeThreshold) return static_cast<unsigned char*>(allocate(bytes));
   if (!hugePages.load(std::memory_order_relaxed)) {
@@ -72,7 +64,6 @@ unsigned char* allocateImage(std::size_t bytes, bool filledNow) {
     // Only a hint: without huge pages the buffer works the same.
     if (memory) madvise(memory, rounded, MADV_HUGEPAGE);
   }
-  if (memory && filledNow) provide(memory, bytes);
   return static_cast<unsigned char*>(memory);
 }
 

@@ -35,9 +35,12 @@ inline std::size_t rowOffset(std::size_t frame, std::size_t row, std::size_t wid
 // Memory for an image buffer handed to the caller, who releases it with
 // free. Never returns null for a zero size. With huge pages on, large
 // buffers are 2 MiB-aligned and advised for transparent huge pages.
-// filledNow: the data to fill it is at hand (a file holds it all), so its
-// pages are provided at once rather than fault by fault.
-unsigned char* allocateImage(std::size_t bytes, bool filledNow);
+unsigned char* allocateImage(std::size_t bytes);
+// Asks the kernel for the pages of fresh memory about to be written, in one
+// call instead of one page fault per 4 KiB page, which costs more than the
+// zeroing itself. Only a hint: a kernel without the call (before Linux
+// 5.14) leaves the pages to the faults.
+void providePages(void* memory, std::size_t bytes);
 // Huge pages for image buffers: off by default (see the README's
 // performance notes); the benchmark measures both.
 void useHugePages(bool on);

@@ -72,9 +72,13 @@ bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, u
   const off_t start = ftello(stream);
   if (start < 0 || !scratch.reserve(kChannels * rows * width)) return false;
   const int fd = fileno(stream);
-  // A frame larger than a core's cache is not read back soon after it was
-  // written: its stores bypass the cache.
-  const auto convert = plane * kChannels >= kStreamingFrame ? interleaveStreaming : interleave;
+  // Fresh memory gets its pages band by band, zeroed just before they are
+  // written, while they are still in cache. Memory written before is not
+  // in cache any more when it is that large: stores that bypass the cache
+  // spare reading each line only to overwrite it.
+  const bool fresh = (flags & kFreshOutput) != 0;
+  const auto convert =
+      !fresh && plane * kChannels >= kStreamingFrame ? interleaveStreaming : interleave;
   for (std::size_t first = 0; first < height; first += rows) {
     const std::size_t band = std::min(rows, height - first);
     unsigned char* red = scratch.data();
@@ -84,6 +88,8 @@ bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, u
         fseeko(stream, start, SEEK_SET);
         return false;
       }
+    const std::size_t lowest = (flags & RGB_TOP_ROW_FIRST) ? height - first - band : first;
+    if (fresh) providePages(out + lowest * width * kChannels, band * width * kChannels);
     if (!(flags & RGB_TOP_ROW_FIRST)) {
       convert(red, red + band * width, red + 2 * band * width, band * width,
               out + first * width * kChannels);

@@ -20,8 +20,7 @@ constexpr std::size_t kCountBlock = 64 * 1024;
 
 // Buffers sized from the first frame, time vector first, then the image,
 // each only when the caller did not bring its own.
-bool allocateBuffers(const rgb::Shape& shape, int frames, bool filledNow, unsigned char** images,
-                     int** times) {
+bool allocateBuffers(const rgb::Shape& shape, int frames, unsigned char** images, int** times) {
   if (!*times) {
     *times = static_cast<int*>(rgb::allocate(static_cast<std::size_t>(frames) * sizeof(int)));
     if (!*times) {
@@ -32,7 +31,7 @@ bool allocateBuffers(const rgb::Shape& shape, int frames, bool filledNow, unsign
   std::size_t bytes = 0;
   const bool representable = rgb::imageBytes(frames, shape.width, shape.height, &bytes);
   if (!representable || !*images) {
-    if (representable) *images = rgb::allocateImage(bytes, filledNow);
+    if (representable) *images = rgb::allocateImage(bytes);
     if (!representable || !*images) {
       rgb::say(stderr, "no memory for RGB image(s).\n");
       return false;
@@ -82,6 +81,7 @@ int readRGBTimeStream(FILE* stream, unsigned char** images, int* width, int* hei
   const rgb::StreamLock lock(stream);
   rgb::Scratch scratch;
   rgb::Shape first;
+  int flags = 0;
   for (int n = 0; n < frames; ++n) {
     RGBHeader header;
     if (!readRGBHeader(stream, &header)) {
@@ -101,17 +101,16 @@ int readRGBTimeStream(FILE* stream, unsigned char** images, int* width, int* hei
     *height = shape.height;
     if (n == 0) {
       first = shape;
-      // A file that holds every frame asked for fills the image at once.
-      const bool filledNow = rgb::knownRemainder(stream) >=
-                             static_cast<uint64_t>(frames - 1) * shape.streamFrameBytes() +
-                                 shape.streamPixelBytes();
-      if (!allocateBuffers(shape, frames, filledNow, images, times)) return 0;
+      // Memory the reader allocates is fresh: its pages are provided as
+      // they are filled.
+      if (!*images) flags = rgb::kFreshOutput;
+      if (!allocateBuffers(shape, frames, images, times)) return 0;
     }
     (*times)[n] = header.TIMESTAMP;
     unsigned char* frame =
         *images + rgb::rowOffset(static_cast<std::size_t>(n), 0, static_cast<std::size_t>(shape.width),
                                  static_cast<std::size_t>(shape.height));
-    const int status = rgb::readPixels(stream, shape, 0, scratch, frame);
+    const int status = rgb::readPixels(stream, shape, flags, scratch, frame);
     if (status != RGB_OK) {
       reportPixelReadFailure(status, n);
       return 0;
