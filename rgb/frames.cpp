@@ -76,7 +76,7 @@ bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, u
   // written, while they are still in cache. Memory written before is not
   // in cache any more when it is that large: stores that bypass the cache
   // spare reading each line only to overwrite it.
-  const bool fresh = (flags & kFreshOutput) != 0;
+  const bool fresh = (flags & RGB_FRESH_BUFFER) != 0;
   const auto convert =
       !fresh && plane * kChannels >= kStreamingFrame ? interleaveStreaming : interleave;
   for (std::size_t first = 0; first < height; first += rows) {

@@ -69,9 +69,6 @@ class Scratch {
 // that is not known (a pipe, a device).
 std::size_t knownRemainder(FILE* stream);
 
-// A flag beside the RGB_* ones, never taken from callers: `out` is memory
-// nobody has written yet, whose pages the reader provides as it fills them.
-constexpr int kFreshOutput = 1 << 16;
 
 // Reads the pixels of a frame of `shape` from `stream` (its header already
 // read) and stores them in `out` as RGB_* flags say. RGB_OK; RGB_ETRUNCATED

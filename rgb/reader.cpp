@@ -103,7 +103,7 @@ int readRGBTimeStream(FILE* stream, unsigned char** images, int* width, int* hei
       first = shape;
       // Memory the reader allocates is fresh: its pages are provided as
       // they are filled.
-      if (!*images) flags = rgb::kFreshOutput;
+      if (!*images) flags = RGB_FRESH_BUFFER;
       if (!allocateBuffers(shape, frames, images, times)) return 0;
     }
     (*times)[n] = header.TIMESTAMP;

@@ -119,7 +119,11 @@ RGB_API const char* rgb_strerror(int status);
 
 enum rgb_flags {
   RGB_TOP_ROW_FIRST = 1, /* rows from the top of the picture down */
-  RGB_PLANAR = 2         /* the planes as stored (alpha kept), not interleaved */
+  RGB_PLANAR = 2,        /* the planes as stored (alpha kept), not interleaved */
+  RGB_FRESH_BUFFER = 4   /* a hint: the buffer is memory nobody has written yet
+                            (just mapped or allocated), so the reader asks the
+                            kernel for its pages as it fills them, in one call
+                            per band, instead of one page fault per page */
 };
 
 typedef struct rgb_frame_info {

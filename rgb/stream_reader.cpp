@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kKnownFlags = RGB_TOP_ROW_FIRST | RGB_PLANAR;
+constexpr int kKnownFlags = RGB_TOP_ROW_FIRST | RGB_PLANAR | RGB_FRESH_BUFFER;
 
 // The header of the frame about to be read, held between a call that looked
 // at it (info, or a buffer too small) and the call that reads its pixels.

@@ -84,11 +84,9 @@ void interleaveRgba(const unsigned char* planes, int planeCount, std::size_t pix
 
 // Memory for an array, mapped here rather than taken from numpy: numpy
 // asks for transparent huge pages on large arrays, which on some kernels
-// turns page faults into stalls (memory compaction). Large arrays are
-// mapped with MAP_POPULATE: the kernel then provides every page in one pass
-// instead of one fault per 4 KiB page as the frames arrive, which saves
-// about a quarter of a whole-stream load's system time. The stream fills
-// every byte anyway, so nothing is committed that would not be.
+// turns page faults into stalls (memory compaction). Arrays are filled
+// fresh (RGB_FRESH_BUFFER): the library has the kernel provide their pages
+// band by band as it fills them, instead of one fault per 4 KiB page.
 struct Mapping {
   void* memory;
   std::size_t bytes;
@@ -101,8 +99,7 @@ py::array_t<uint8_t> newArray(std::vector<py::ssize_t> shape) {
   for (const py::ssize_t side : shape) bytes *= static_cast<std::size_t>(side);
   void* memory = nullptr;
   if (bytes >= kPopulateThreshold) {
-    memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) throw std::bad_alloc();
   } else {
     memory = std::malloc(bytes > 0 ? bytes : 1);
@@ -268,8 +265,9 @@ class Reader {
     errno = 0;
     int status = RGB_OK;
     if (!alpha) {
+      // Every array handed in here was made by newArray for this read.
       status = rgb_reader_next(reader_, out, pixelsOf(first.width, first.height, 3),
-                               RGB_TOP_ROW_FIRST, got);
+                               RGB_TOP_ROW_FIRST | RGB_FRESH_BUFFER, got);
     } else {
       // The planes come as stored and are interleaved here, one frame at a
       // time; the stream's own shape is checked by the library.
