@@ -156,23 +156,33 @@ __attribute__((target("avx2"))) inline __m256i shuffle3x2(__m256i a, __m256i b, 
                          _mm256_shuffle_epi8(c, mask32(masks[2])));
 }
 
+// 32 pixels of the three planes as the 96 interleaved bytes, in memory order.
+struct Pixels32 {
+  __m256i bytes[3];
+};
+
+__attribute__((target("avx2"))) inline Pixels32 interleave32(const unsigned char* red,
+                                                             const unsigned char* green,
+                                                             const unsigned char* blue) {
+  const __m256i r = load32(red);
+  const __m256i g = load32(green);
+  const __m256i b = load32(blue);
+  // Halves: x = [bytes 0-15 | 48-63], y = [16-31 | 64-79], z = [32-47 | 80-95].
+  const __m256i x = shuffle3x2(r, g, b, kToPixels.mask[0]);
+  const __m256i y = shuffle3x2(r, g, b, kToPixels.mask[1]);
+  const __m256i z = shuffle3x2(r, g, b, kToPixels.mask[2]);
+  return {{_mm256_permute2x128_si256(x, y, 0x20), _mm256_permute2x128_si256(z, x, 0x30),
+           _mm256_permute2x128_si256(y, z, 0x31)}};
+}
+
 __attribute__((target("avx2"))) void interleaveAvx2(const unsigned char* red,
                                                     const unsigned char* green,
                                                     const unsigned char* blue, std::size_t count,
                                                     unsigned char* out) {
   std::size_t k = 0;
   for (; count - k >= 32; k += 32) {
-    const __m256i r = load32(red + k);
-    const __m256i g = load32(green + k);
-    const __m256i b = load32(blue + k);
-    // Halves: x = [bytes 0-15 | 48-63], y = [16-31 | 64-79], z = [32-47 | 80-95].
-    const __m256i x = shuffle3x2(r, g, b, kToPixels.mask[0]);
-    const __m256i y = shuffle3x2(r, g, b, kToPixels.mask[1]);
-    const __m256i z = shuffle3x2(r, g, b, kToPixels.mask[2]);
-    unsigned char* o = out + 3 * k;
-    store32(o, _mm256_permute2x128_si256(x, y, 0x20));
-    store32(o + 32, _mm256_permute2x128_si256(z, x, 0x30));
-    store32(o + 64, _mm256_permute2x128_si256(y, z, 0x31));
+    const Pixels32 pixels = interleave32(red + k, green + k, blue + k);
+    for (int v = 0; v < 3; ++v) store32(out + 3 * k + 32 * v, pixels.bytes[v]);
   }
   interleaveSsse3(red + k, green + k, blue + k, count - k, out + 3 * k);
 }
@@ -190,16 +200,9 @@ __attribute__((target("avx2"))) void interleaveAvx2Streaming(const unsigned char
   while (k < count && reinterpret_cast<std::uintptr_t>(out + 3 * k) % 32 != 0) ++k;
   interleavePlain(red, green, blue, k, out);
   for (; count - k >= 32; k += 32) {
-    const __m256i r = load32(red + k);
-    const __m256i g = load32(green + k);
-    const __m256i b = load32(blue + k);
-    const __m256i x = shuffle3x2(r, g, b, kToPixels.mask[0]);
-    const __m256i y = shuffle3x2(r, g, b, kToPixels.mask[1]);
-    const __m256i z = shuffle3x2(r, g, b, kToPixels.mask[2]);
+    const Pixels32 pixels = interleave32(red + k, green + k, blue + k);
     auto* o = reinterpret_cast<__m256i*>(out + 3 * k);
-    _mm256_stream_si256(o, _mm256_permute2x128_si256(x, y, 0x20));
-    _mm256_stream_si256(o + 1, _mm256_permute2x128_si256(z, x, 0x30));
-    _mm256_stream_si256(o + 2, _mm256_permute2x128_si256(y, z, 0x31));
+    for (int v = 0; v < 3; ++v) _mm256_stream_si256(o + v, pixels.bytes[v]);
   }
   _mm_sfence();
   interleavePlain(red + k, green + k, blue + k, count - k, out + 3 * k);

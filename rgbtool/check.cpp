@@ -32,13 +32,7 @@ Json jsonOf(const std::string& file, const StreamScan& scan,
   setFileName(out, file);
   out["ok"] = why.empty();
   out["frames"] = scan.stamps.size();
-  if (scan.haveGeometry) {
-    out["width"] = scan.geometry.width;
-    out["height"] = scan.geometry.height;
-    out["planes"] = planeName(scan.geometry.planes);
-  } else {
-    out["width"] = out["height"] = out["planes"] = nullptr;
-  }
+  setGeometry(out, scan);
   out["problem"] = why.empty() ? Json(nullptr) : Json(utf8Text(why));
   Json list = Json::array();
   for (const StampWarning& w : warnings)

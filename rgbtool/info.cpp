@@ -64,13 +64,7 @@ Json jsonOf(const std::string& file, const StreamScan& scan, bool frames) {
     return out;
   }
   out["frames"] = scan.stamps.size();
-  if (scan.haveGeometry) {
-    out["width"] = scan.geometry.width;
-    out["height"] = scan.geometry.height;
-    out["planes"] = planeName(scan.geometry.planes);
-  } else {
-    out["width"] = out["height"] = out["planes"] = nullptr;
-  }
+  setGeometry(out, scan);
   out["frame_bytes"] = scan.frameBytes > 0 ? Json(scan.frameBytes) : Json(nullptr);
   out["stray_bytes"] = scan.strayBytes;
   out["first_stamp_ms"] = scan.stamps.empty() ? Json(nullptr) : Json(scan.stamps.front());

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "rgbtool/json.h"
 
+#include "rgbtool/stream_scan.h"
+
 #include <cstdio>
 
 namespace rgbtool {
@@ -66,6 +68,16 @@ void setFileName(Json& object, const std::string& name) {
     hex += kDigits[c & 0xf];
   }
   object["file_hex"] = hex;
+}
+
+void setGeometry(Json& object, const StreamScan& scan) {
+  if (!scan.haveGeometry) {
+    object["width"] = object["height"] = object["planes"] = nullptr;
+    return;
+  }
+  object["width"] = scan.geometry.width;
+  object["height"] = scan.geometry.height;
+  object["planes"] = planeName(scan.geometry.planes);
 }
 
 void printJsonLine(const Json& object) {

@@ -21,6 +21,11 @@ std::string utf8Text(const std::string& text);
 // again exactly.
 void setFileName(Json& object, const std::string& name);
 
+struct StreamScan;
+// Sets "width", "height" and "planes" from a scan's first header, or to null
+// when it had none.
+void setGeometry(Json& object, const StreamScan& scan);
+
 // One object on one line, flushed: for output read as it arrives.
 void printJsonLine(const Json& object);
 
