@@ -6,7 +6,7 @@ if(RGB_BUILD_VIEWER)
   add_executable(bench_viewer ${CMAKE_CURRENT_LIST_DIR}/viewer.cpp
     ${PROJECT_SOURCE_DIR}/tests/viewer/xserver.cpp)
   target_include_directories(bench_viewer PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(bench_viewer PRIVATE zu_korve_marking rgb::rgb
+  target_link_libraries(bench_viewer PRIVATE toolkit rgb_internal
     X11::X11 X11::Xtst)
   target_compile_definitions(bench_viewer PRIVATE
     ZU_KORVE_PATH="$<TARGET_FILE:zu_korve>")

@@ -22,7 +22,7 @@
 
 #include "rgb/rgb.h"
 #include "tests/viewer/xserver.h"
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ void benchMarking(int rounds) {
     memcopy.push_back(millisSince(start));
 
     start = Clock::now();
-    marked = zu_korve::markRegionOfInterest(frame.data(), kWidth, kHeight,
+    marked = toolkit::markRegionOfInterest(frame.data(), kWidth, kHeight,
                                             display.data());
     escape(display.data());
     marking.push_back(millisSince(start));
@@ -105,7 +105,7 @@ bool shows(const xtest::Pixels& window, const std::vector<unsigned char>& expect
 int benchStart(int starts, int frames, const std::string& dir) {
   const std::vector<unsigned char> frame = sampleFrame(2);
   std::vector<unsigned char> expected(kFrameBytes);
-  zu_korve::markRegionOfInterest(frame.data(), kWidth, kHeight, expected.data());
+  toolkit::markRegionOfInterest(frame.data(), kWidth, kHeight, expected.data());
   const std::string path = dir + "/bench_viewer_" + std::to_string(getpid()) + ".rgb";
   if (!writeFile(path, frame, frames)) {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());

@@ -34,10 +34,10 @@ bool endsEarly(int status) {
 }  // namespace
 
 FrameSource::FrameSource(rgb_reader* reader, int64_t frames, bool follow,
-                         const zu_korve::MarkingRegion& region)
+                         const toolkit::MarkingRegion& region)
     : reader_(reader), seekable_(true), follow_(follow), region_(region), frames_(frames) {}
 
-FrameSource::FrameSource(std::string path, const zu_korve::MarkingRegion& region)
+FrameSource::FrameSource(std::string path, const toolkit::MarkingRegion& region)
     : path_(std::move(path)), region_(region) {}
 
 void FrameSource::start() {
@@ -194,7 +194,7 @@ void FrameSource::readFrames(const rgb_frame_info& first) {
     if (status == RGB_OK) {
       frame->index = info.index;
       frame->stamp = info.stamp;
-      zu_korve::markRegion(frame->input.data(), frame->width, frame->height, region_,
+      toolkit::markRegion(frame->input.data(), frame->width, frame->height, region_,
                            frame->display.data());
     }
 

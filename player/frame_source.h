@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "rgb/rgb.h"
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 namespace rgbplay {
 
@@ -49,10 +49,10 @@ class FrameSource {
   // `frames` is its count when opened. With `follow` the end is never
   // final: reads are tried again as the file grows.
   FrameSource(rgb_reader* reader, int64_t frames, bool follow,
-              const zu_korve::MarkingRegion& region);
+              const toolkit::MarkingRegion& region);
   // A live source: `path` ("-" is standard input) is opened by the thread,
   // since opening a FIFO waits for its producer.
-  FrameSource(std::string path, const zu_korve::MarkingRegion& region);
+  FrameSource(std::string path, const toolkit::MarkingRegion& region);
 
   // Starts the reader thread, which lives until the process ends.
   void start();
@@ -96,7 +96,7 @@ class FrameSource {
   std::string path_;
   bool seekable_ = false;
   bool follow_ = false;
-  zu_korve::MarkingRegion region_;
+  toolkit::MarkingRegion region_;
 
   std::mutex mutex_;
   std::condition_variable wake_;  // room in the queue, or a seek request

@@ -19,9 +19,9 @@
 
 #include "player/frame_source.h"
 #include "player/options.h"
-#include "player/pacing.h"
 #include "rgb/rgb.h"
-#include "viewer/window.h"
+#include "toolkit/stamps.h"
+#include "toolkit/window.h"
 
 namespace rgbplay {
 namespace {
@@ -144,7 +144,8 @@ void show(std::unique_ptr<Frame> frame, Clock::time_point now, Clock::time_point
 Clock::time_point dueAfter(Clock::time_point due, const Frame& previous, const Frame& next) {
   const double interval = player->options.fps > 0
                               ? 1000.0 / player->options.fps
-                              : static_cast<double>(stampInterval(previous.stamp, next.stamp));
+                              : static_cast<double>(std::max<int64_t>(
+                                    0, toolkit::stampDelta(previous.stamp, next.stamp)));
   return due + std::chrono::duration_cast<Clock::duration>(Millis(interval / player->speed));
 }
 
@@ -215,7 +216,7 @@ void display() {
                                              static_cast<double>(frame.height) * zoom) / 2));
     }
     if (zoom > 0)
-      zu_korve::drawPicture(player->marked ? frame.display.data() : frame.input.data(), frame.width,
+      toolkit::drawPicture(player->marked ? frame.display.data() : frame.input.data(), frame.width,
                             frame.height, left, bottom, zoom);
   }
   glFlush();
@@ -223,7 +224,7 @@ void display() {
 }
 
 void reshape(int width, int height) {
-  zu_korve::usePixelUnits(width, height);
+  toolkit::usePixelUnits(width, height);
   player->windowWidth = width;
   player->windowHeight = height;
   glutPostRedisplay();
@@ -343,7 +344,7 @@ int main(int argc, char** argv) {
   }
   player->windowWidth = width;
   player->windowHeight = height;
-  zu_korve::openPictureWindow("rgbplay", width, height);
+  toolkit::openPictureWindow("rgbplay", width, height);
   updateTitle(Clock::now());
   glutDisplayFunc(display);
   glutReshapeFunc(reshape);

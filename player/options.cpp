@@ -53,9 +53,9 @@ void printUsage() {
       "Keys: space pause/resume, Left/Right one frame back/forward when\n"
       "paused, Home/End first/last frame, + and - speed, m marked/plain view,\n"
       "f fit to the window on/off, q or Escape quit.\n",
-      kProgram, kMinSpeed, kMaxSpeed, zu_korve::kViewerRegion.x, zu_korve::kViewerRegion.y,
-      zu_korve::kViewerRegion.width, zu_korve::kViewerRegion.height,
-      zu_korve::kViewerRegion.threshold);
+      kProgram, kMinSpeed, kMaxSpeed, toolkit::kViewerRegion.x, toolkit::kViewerRegion.y,
+      toolkit::kViewerRegion.width, toolkit::kViewerRegion.height,
+      toolkit::kViewerRegion.threshold);
 }
 
 int usageError(const std::string& message) {
@@ -92,7 +92,7 @@ bool parsePositive(const char* text, double high, double* value) {
   return true;
 }
 
-bool parseRegion(const char* text, zu_korve::MarkingRegion* region) {
+bool parseRegion(const char* text, toolkit::MarkingRegion* region) {
   long values[4] = {};
   const char* at = text;
   for (int k = 0; k < 4; ++k) {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 namespace rgbplay {
 
@@ -27,7 +27,7 @@ struct Options {
   double speed = 1;
   bool fit = true;
   bool follow = false;
-  zu_korve::MarkingRegion region = zu_korve::kViewerRegion;
+  toolkit::MarkingRegion region = toolkit::kViewerRegion;
 };
 
 // Fills `options` from the command line. Returns kContinue to go on, or the

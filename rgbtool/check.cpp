@@ -16,7 +16,7 @@ std::string framesText(std::size_t n) {
 }
 
 // What is wrong under the options; empty when the file passes.
-std::string failure(const StreamScan& scan, const std::vector<StampWarning>& warnings,
+std::string failure(const StreamScan& scan, const std::vector<toolkit::StampFault>& warnings,
                     bool strict) {
   std::string why = scan.problem();
   if (strict && !warnings.empty()) {
@@ -27,7 +27,7 @@ std::string failure(const StreamScan& scan, const std::vector<StampWarning>& war
 }
 
 Json jsonOf(const std::string& file, const StreamScan& scan,
-            const std::vector<StampWarning>& warnings, const std::string& why) {
+            const std::vector<toolkit::StampFault>& warnings, const std::string& why) {
   Json out = Json::object();
   setFileName(out, file);
   out["ok"] = why.empty();
@@ -35,12 +35,12 @@ Json jsonOf(const std::string& file, const StreamScan& scan,
   setGeometry(out, scan);
   out["problem"] = why.empty() ? Json(nullptr) : Json(utf8Text(why));
   Json list = Json::array();
-  for (const StampWarning& w : warnings)
+  for (const toolkit::StampFault& w : warnings)
     list.push_back({{"frame", w.frame},
                     {"stamp_ms", w.stamp},
                     {"previous_stamp_ms", w.previous},
-                    {"interval_ms", w.interval},
-                    {"kind", w.interval == 0 ? "repeat" : "backwards"}});
+                    {"interval_ms", w.step},
+                    {"kind", w.step == 0 ? "repeat" : "backwards"}});
   out["stamp_warnings"] = list;
   return out;
 }
@@ -51,7 +51,7 @@ int runCheck(const CheckOptions& options) {
   int status = kExitOk;
   for (const std::string& file : options.files) {
     const StreamScan scan = scanStream(file);
-    const std::vector<StampWarning> warnings = scan.stampWarnings();
+    const std::vector<toolkit::StampFault> warnings = scan.stampWarnings();
     const std::string why = failure(scan, warnings, options.strict);
     if (!why.empty()) status = kExitFailure;
     if (options.quiet) continue;
@@ -59,8 +59,8 @@ int runCheck(const CheckOptions& options) {
       printJsonLine(jsonOf(file, scan, warnings, why));
       continue;
     }
-    for (const StampWarning& w : warnings)
-      std::printf("%s: warning: %s\n", file.c_str(), describe(w).c_str());
+    for (const toolkit::StampFault& w : warnings)
+      std::printf("%s: warning: %s\n", file.c_str(), toolkit::describe(w).c_str());
     if (why.empty()) {
       std::printf("%s: ok, %s of %s\n", file.c_str(), framesText(scan.stamps.size()).c_str(),
                   describe(scan.geometry).c_str());

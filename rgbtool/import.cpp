@@ -21,7 +21,7 @@
 #include "rgbtool/frame_reader.h"
 #include "rgbtool/image_io.h"
 #include "rgbtool/interrupt.h"
-#include "rgbtool/intervals.h"
+#include "toolkit/stamps.h"
 #include "rgbtool/output_file.h"
 #include "rgbtool/output_name.h"
 #include "rgbtool/progress.h"
@@ -377,9 +377,7 @@ class Replacer {
 
 int32_t stampFor(const ImportOptions& options, std::size_t frame) {
   if (!options.fixedStamps) return get_time();
-  const int64_t stamp =
-      (options.startMs + static_cast<int64_t>(frame) * options.intervalMs) % kClockCycleMs;
-  return static_cast<int32_t>(stamp);
+  return toolkit::stampOnCycle(options.startMs + static_cast<int64_t>(frame) * options.intervalMs);
 }
 
 }  // namespace

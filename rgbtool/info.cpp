@@ -7,7 +7,7 @@
 
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
-#include "rgbtool/intervals.h"
+#include "toolkit/stamps.h"
 #include "rgbtool/json.h"
 #include "rgbtool/plot.h"
 #include "rgbtool/stream_scan.h"
@@ -35,13 +35,13 @@ void printText(const std::string& file, const StreamScan& scan, bool frames) {
     std::printf("  first stamp:  %d ms\n", scan.stamps.front());
     std::printf("  last stamp:   %d ms\n", scan.stamps.back());
   }
-  const IntervalStats stats = intervalStats(scan.stamps);
+  const toolkit::StampStats stats = toolkit::stampStats(scan.stamps);
   if (stats.any) {
     std::printf("  intervals:    min %lld / median %s / max %lld ms\n",
-                static_cast<long long>(stats.min), formatMs(stats.median).c_str(),
+                static_cast<long long>(stats.min), toolkit::formatMs(stats.median).c_str(),
                 static_cast<long long>(stats.max));
   }
-  if (stats.haveRate) std::printf("  frame rate:   %s fps\n", formatRate(stats.rate).c_str());
+  if (stats.rate > 0) std::printf("  frame rate:   %s fps\n", toolkit::formatRate(stats.rate).c_str());
   const std::string problem = scan.problem();
   if (!problem.empty()) std::printf("  damaged:      %s\n", problem.c_str());
   if (!frames) return;
@@ -49,7 +49,7 @@ void printText(const std::string& file, const StreamScan& scan, bool frames) {
     std::printf("  frame %zu: stamp %d ms", i, scan.stamps[i]);
     if (i > 0)
       std::printf(", interval %lld ms",
-                  static_cast<long long>(stampInterval(scan.stamps[i - 1], scan.stamps[i])));
+                  static_cast<long long>(toolkit::stampDelta(scan.stamps[i - 1], scan.stamps[i])));
     std::printf("\n");
   }
 }
@@ -69,13 +69,13 @@ Json jsonOf(const std::string& file, const StreamScan& scan, bool frames) {
   out["stray_bytes"] = scan.strayBytes;
   out["first_stamp_ms"] = scan.stamps.empty() ? Json(nullptr) : Json(scan.stamps.front());
   out["last_stamp_ms"] = scan.stamps.empty() ? Json(nullptr) : Json(scan.stamps.back());
-  const IntervalStats stats = intervalStats(scan.stamps);
+  const toolkit::StampStats stats = toolkit::stampStats(scan.stamps);
   if (stats.any) {
     out["interval_ms"] = {{"min", stats.min}, {"median", stats.median}, {"max", stats.max}};
   } else {
     out["interval_ms"] = nullptr;
   }
-  out["frame_rate"] = stats.haveRate ? Json(std::round(stats.rate * kRateDecimals) / kRateDecimals)
+  out["frame_rate"] = stats.rate > 0 ? Json(std::round(stats.rate * kRateDecimals) / kRateDecimals)
                                      : Json(nullptr);
   const std::string problem = scan.problem();
   out["damage"] = problem.empty() ? Json(nullptr) : Json(utf8Text(problem));
@@ -85,7 +85,7 @@ Json jsonOf(const std::string& file, const StreamScan& scan, bool frames) {
       list.push_back({{"frame", i},
                       {"stamp_ms", scan.stamps[i]},
                       {"interval_ms", i == 0 ? Json(nullptr)
-                                             : Json(stampInterval(scan.stamps[i - 1],
+                                             : Json(toolkit::stampDelta(scan.stamps[i - 1],
                                                                   scan.stamps[i]))}});
     }
     out["frame_list"] = list;

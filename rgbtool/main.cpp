@@ -16,13 +16,13 @@
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
 #include "rgbtool/interrupt.h"
-#include "rgbtool/intervals.h"
+#include "toolkit/stamps.h"
 
 namespace {
 
 using namespace rgbtool;
 
-constexpr int64_t kLastStamp = kClockCycleMs - 1;
+constexpr int64_t kLastStamp = toolkit::kLastStamp;
 
 // Declares the frame selection, --format and --overwrite, shared by export
 // and mark.

@@ -8,7 +8,7 @@
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
 #include "rgbtool/frame_output.h"
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 namespace rgbtool {
 namespace {
@@ -34,7 +34,7 @@ int runMark(const FrameOutputOptions& options) {
     // The marking starts from a zero-filled display image, as in the viewer.
     std::memset(display.get(), 0, bytes);
     const std::size_t marked =
-        zu_korve::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height,
+        toolkit::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height,
                                        display.get());
     if (options.frames.many())
       line = "frame " + std::to_string(frame.index) + ": " + std::to_string(marked) +

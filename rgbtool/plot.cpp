@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "rgbtool/image_io.h"
-#include "rgbtool/intervals.h"
+#include "toolkit/stamps.h"
 #include "rgbtool/raster.h"
 
 namespace rgbtool {
@@ -30,7 +30,7 @@ bool writeIntervalPlot(const std::string& path, const std::vector<int32_t>& stam
                        std::string& error) {
   std::vector<int64_t> intervals;
   for (std::size_t i = 1; i < stamps.size(); ++i)
-    intervals.push_back(stampInterval(stamps[i - 1], stamps[i]));
+    intervals.push_back(toolkit::stampDelta(stamps[i - 1], stamps[i]));
 
   int64_t high = 0;
   int64_t low = 0;

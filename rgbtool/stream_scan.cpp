@@ -7,7 +7,6 @@
 
 #include "rgb/rgb.h"
 #include "rgbtool/input.h"
-#include "rgbtool/intervals.h"
 
 namespace rgbtool {
 namespace {
@@ -136,22 +135,8 @@ std::string StreamScan::problem() const {
   return why;
 }
 
-std::vector<StampWarning> StreamScan::stampWarnings() const {
-  std::vector<StampWarning> warnings;
-  for (std::size_t i = 1; i < stamps.size(); ++i) {
-    const int64_t interval = stampInterval(stamps[i - 1], stamps[i]);
-    if (interval <= 0)
-      warnings.push_back({static_cast<int64_t>(i), stamps[i], stamps[i - 1], interval});
-  }
-  return warnings;
-}
-
-std::string describe(const StampWarning& warning) {
-  std::string text = "frame " + std::to_string(warning.frame) + ": stamp " +
-                     std::to_string(warning.stamp) + " ms";
-  if (warning.interval == 0) return text + " repeats the previous frame's";
-  return text + " goes back " + std::to_string(-warning.interval) + " ms from the previous " +
-         std::to_string(warning.previous) + " ms";
+std::vector<toolkit::StampFault> StreamScan::stampWarnings() const {
+  return toolkit::stampFaults(stamps);
 }
 
 StreamScan scanStream(const std::string& path) {

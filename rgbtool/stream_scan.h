@@ -12,19 +12,9 @@
 #include <vector>
 
 #include "rgbtool/frame_reader.h"
+#include "toolkit/stamps.h"
 
 namespace rgbtool {
-
-// A stamp that does not move forward. Stamps live on a clock that wraps every
-// 10,000 seconds, so the interval to the previous stamp is taken the short
-// way round the cycle: one that would be more than half the cycle (5,000 s)
-// forward counts as going backwards.
-struct StampWarning {
-  int64_t frame = 0;
-  int32_t stamp = 0;
-  int32_t previous = 0;
-  int64_t interval = 0;  // negative: backwards; 0: a repeat
-};
 
 struct StreamScan {
   bool opened = false;
@@ -38,14 +28,11 @@ struct StreamScan {
   // Everything wrong with the stream in words; empty for a clean stream.
   std::string problem() const;
   bool clean() const { return problem().empty(); }
-  std::vector<StampWarning> stampWarnings() const;
+  std::vector<toolkit::StampFault> stampWarnings() const;
 };
 
 // Scans path ("-" is standard input, from where it stands).
 StreamScan scanStream(const std::string& path);
-
-// "frame 3: stamp 1000 ms goes back 40 ms" or "frame 4: stamp 1000 ms repeats".
-std::string describe(const StampWarning& warning);
 
 }  // namespace rgbtool
 

@@ -25,7 +25,7 @@ extern "C" {
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
 #include "rgbtool/frame_source.h"
-#include "rgbtool/intervals.h"
+#include "toolkit/stamps.h"
 #include "rgbtool/output_file.h"
 
 namespace rgbtool {
@@ -175,7 +175,7 @@ AVPixelFormat choosePixelFormat(const AVCodec* codec) {
 class Timeline {
  public:
   int64_t place(int32_t stamp) {
-    if (count_ > 0) offset_ += stampInterval(last_, stamp);
+    if (count_ > 0) offset_ += toolkit::stampDelta(last_, stamp);
     last_ = stamp;
     int64_t pts = offset_;
     if (count_ > 0 && pts <= lastPts_) {

@@ -11,9 +11,9 @@
 #include "rgbtool/commands.h"
 #include "rgbtool/diagnostics.h"
 #include "rgbtool/frame_reader.h"
-#include "rgbtool/intervals.h"
+#include "toolkit/stamps.h"
 #include "rgbtool/json.h"
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 namespace rgbtool {
 namespace {
@@ -56,18 +56,18 @@ class Display {
   std::size_t capacity_ = 0;
 };
 
-void printSummary(const IntervalTracker& tracker, bool json) {
+void printSummary(const toolkit::StampTracker& tracker, bool json) {
   if (json) {
     Json summary = Json::object();
     summary["frames"] = tracker.frames();
-    summary["mean_rate"] = tracker.haveRate() ? Json(tracker.rate()) : Json(nullptr);
+    summary["mean_rate"] = tracker.rate() > 0 ? Json(tracker.rate()) : Json(nullptr);
     summary["largest_gap_ms"] = tracker.haveGap() ? Json(tracker.largestGap()) : Json(nullptr);
     printJsonLine({{"summary", summary}});
     return;
   }
   std::printf("frames: %llu, mean rate: ", static_cast<unsigned long long>(tracker.frames()));
-  if (tracker.haveRate()) {
-    std::printf("%s fps", formatRate(tracker.rate()).c_str());
+  if (tracker.rate() > 0) {
+    std::printf("%s fps", toolkit::formatRate(tracker.rate()).c_str());
   } else {
     std::printf("n/a");
   }
@@ -108,7 +108,7 @@ int runWatch(const WatchOptions& options) {
     if (!options.fromStart && !reader.skipToEnd()) return kExitFailure;
     stopOnSignals();
   }
-  IntervalTracker tracker;
+  toolkit::StampTracker tracker;
   Display display;
   int status = kExitOk;
   Frame frame;
@@ -129,7 +129,7 @@ int runWatch(const WatchOptions& options) {
       break;
     }
     const std::size_t marked =
-        zu_korve::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height, picture);
+        toolkit::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height, picture);
     int64_t interval = 0;
     const bool haveInterval = tracker.add(frame.stamp, interval);
     printFrame(frame, haveInterval, interval, marked, options.json);

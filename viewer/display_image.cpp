@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 namespace zu_korve {
 
@@ -24,7 +24,7 @@ unsigned char* makeDisplayImage(const unsigned char* frame, int width,
     std::fputs("no memory for display image.\n", stderr);
     return nullptr;
   }
-  markRegionOfInterest(frame, width, height, display);
+  toolkit::markRegionOfInterest(frame, width, height, display);
   return display;
 }
 

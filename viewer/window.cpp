@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "toolkit/window.h"
 #include "viewer/options.h"
 
 namespace zu_korve {
@@ -32,7 +33,7 @@ void RGBDisplayImage() {
     title[0] = '\0';
   glutSetWindowTitle(title);
 
-  drawPicture(result ? disp_image : acq_image, img_width, img_height, 0, 0,
+  toolkit::drawPicture(result ? disp_image : acq_image, img_width, img_height, 0, 0,
               1.0f);
   glFlush();
   glutSwapBuffers();
@@ -57,40 +58,6 @@ void RGBKeyboardCheck(unsigned char key, int, int) {
 
 }  // namespace
 
-// One unit is one window pixel with the origin at the bottom-left corner,
-// so a picture keeps its own size whatever the window's.
-void usePixelUnits(int width, int height) {
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
-
-int openPictureWindow(const char* title, int width, int height) {
-  glutInitWindowPosition(0, 0);
-  glutInitWindowSize(width, height);
-  const int window = glutCreateWindow(title);
-  usePixelUnits(width, height);
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glutSwapBuffers();
-  glFlush();
-  return window;
-}
-
-void drawPicture(const unsigned char* pixels, int width, int height, int left,
-                 int bottom, float zoom) {
-  glDrawBuffer(GL_BACK);
-  glReadBuffer(GL_BACK);
-  glRasterPos2i(left, bottom);
-  glDisable(GL_DITHER);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // rows are tightly packed
-  glPixelZoom(zoom, zoom);
-  glDrawPixels(width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels);
-}
-
 void runWindow(const char* name, const unsigned char* input,
                const unsigned char* display, int width, int height) {
   // The caller has refused names longer than the buffer holds.
@@ -101,10 +68,10 @@ void runWindow(const char* name, const unsigned char* input,
   img_width = width;
   img_height = height;
 
-  openPictureWindow(kCreationTitle, img_width, img_height);
+  toolkit::openPictureWindow(kCreationTitle, img_width, img_height);
 
   glutDisplayFunc(RGBDisplayImage);
-  glutReshapeFunc(usePixelUnits);
+  glutReshapeFunc(toolkit::usePixelUnits);
   glutKeyboardFunc(RGBKeyboardCheck);
   glutMainLoop();
   // freeglut returns from its loop only when told to; this one never is.

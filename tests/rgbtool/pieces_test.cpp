@@ -1,60 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
-// The tool's inner pieces: clock intervals and numbered output names.
+// The tool's inner pieces: numbered output names and JSON text.
 #include <gtest/gtest.h>
 
-#include "rgbtool/intervals.h"
 #include "rgbtool/json.h"
 #include "rgbtool/output_name.h"
 
 namespace rgbtool {
 namespace {
-
-TEST(ToolIntervals, AcrossTheWrapAndBackwards) {
-  EXPECT_EQ(stampInterval(1000, 1040), 40);
-  EXPECT_EQ(stampInterval(9999990, 30), 40);
-  EXPECT_EQ(stampInterval(30, 9999990), -40);
-  EXPECT_EQ(stampInterval(500, 480), -20);
-  EXPECT_EQ(stampInterval(0, 5000000), 5000000);
-  EXPECT_EQ(stampInterval(5000000, 0), 5000000);
-  // Stamps from foreign files may lie outside the cycle.
-  // 4,294,967,295 ms apart: 4,967,295 within the cycle, under half of it.
-  EXPECT_EQ(stampInterval(-2147483647 - 1, 2147483647), 4967295);
-  EXPECT_EQ(stampInterval(2147483647, -2147483647 - 1), -4967295);
-}
-
-TEST(ToolIntervals, Statistics) {
-  const IntervalStats none = intervalStats({7});
-  EXPECT_FALSE(none.any);
-  EXPECT_FALSE(none.haveRate);
-  const IntervalStats stats = intervalStats({0, 40, 100, 120, 9999990});
-  EXPECT_TRUE(stats.any);
-  EXPECT_EQ(stats.min, -130);
-  EXPECT_EQ(stats.max, 60);
-  EXPECT_DOUBLE_EQ(stats.median, 30);
-  EXPECT_FALSE(stats.haveRate);  // they add up to -10 ms
-}
-
-TEST(ToolIntervals, Tracker) {
-  IntervalTracker tracker;
-  int64_t interval = 0;
-  EXPECT_FALSE(tracker.add(9999980, interval));
-  EXPECT_FALSE(tracker.haveRate());
-  EXPECT_TRUE(tracker.add(20, interval));
-  EXPECT_EQ(interval, 40);
-  EXPECT_TRUE(tracker.add(30, interval));
-  EXPECT_EQ(interval, 10);
-  EXPECT_EQ(tracker.frames(), 3u);
-  EXPECT_EQ(tracker.largestGap(), 40);
-  EXPECT_DOUBLE_EQ(tracker.rate(), 40.0);
-}
-
-TEST(ToolIntervals, Formatting) {
-  EXPECT_EQ(formatMs(40), "40");
-  EXPECT_EQ(formatMs(40.5), "40.5");
-  EXPECT_EQ(formatMs(-3), "-3");
-  EXPECT_EQ(formatRate(23.0769), "23.077");
-}
 
 TEST(ToolOutputName, Patterns) {
   std::string error;

@@ -12,7 +12,7 @@
 
 #include "tests/viewer/pictures.h"
 #include "viewer/display_image.h"
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 // A failed allocation must come back as a null pointer under the address
 // sanitizer too, as it does with the C library's allocator.
@@ -32,7 +32,7 @@ struct Marked {
 Marked mark(const Picture& input) {
   Marked result{Picture{input.width, input.height, Bytes(input.rgb.size(), 0)},
                 0};
-  result.count = zu_korve::markRegionOfInterest(
+  result.count = toolkit::markRegionOfInterest(
       input.rgb.data(), input.width, input.height, result.display.rgb.data());
   return result;
 }
@@ -210,9 +210,9 @@ TEST(Marking, PicturesOfEverySizeMatchThePixelRules) {
 TEST(Marking, EmptyPictureMarksNothing) {
   unsigned char untouched = 7;
   const unsigned char frame = 255;
-  EXPECT_EQ(zu_korve::markRegionOfInterest(&frame, 0, 5, &untouched), 0u);
-  EXPECT_EQ(zu_korve::markRegionOfInterest(&frame, 5, 0, &untouched), 0u);
-  EXPECT_EQ(zu_korve::markRegionOfInterest(&frame, -3, 5, &untouched), 0u);
+  EXPECT_EQ(toolkit::markRegionOfInterest(&frame, 0, 5, &untouched), 0u);
+  EXPECT_EQ(toolkit::markRegionOfInterest(&frame, 5, 0, &untouched), 0u);
+  EXPECT_EQ(toolkit::markRegionOfInterest(&frame, -3, 5, &untouched), 0u);
   EXPECT_EQ(untouched, 7);
 }
 

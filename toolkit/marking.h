@@ -2,12 +2,12 @@
 // SPDX-License-Identifier: MIT
 // Region-of-interest marking: the viewer's display image, also used by
 // rgbtool and rgbplay so that all of them show exactly the same picture.
-#ifndef ZU_KORVE_MARKING_H
-#define ZU_KORVE_MARKING_H
+#ifndef TOOLKIT_MARKING_H
+#define TOOLKIT_MARKING_H
 
 #include <cstddef>
 
-namespace zu_korve {
+namespace toolkit {
 
 // A region of interest and the brightness threshold used inside it, in
 // pixels. Row 0 is the frame's first scanline (the bottom row on screen).
@@ -50,6 +50,6 @@ std::size_t markRegion(const unsigned char* frame, int width, int height,
 std::size_t markRegionOfInterest(const unsigned char* frame, int width,
                                  int height, unsigned char* display);
 
-}  // namespace zu_korve
+}  // namespace toolkit
 
-#endif  // ZU_KORVE_MARKING_H
+#endif  // TOOLKIT_MARKING_H

@@ -1,11 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace zu_korve {
+namespace toolkit {
 namespace {
 
 constexpr std::size_t kChannels = 3;
@@ -89,4 +89,4 @@ std::size_t markRegionOfInterest(const unsigned char* frame, int width,
   return markRegion(frame, width, height, kViewerRegion, display);
 }
 
-}  // namespace zu_korve
+}  // namespace toolkit

@@ -9,7 +9,7 @@
 #include <climits>
 #include <vector>
 
-#include "viewer/marking.h"
+#include "toolkit/marking.h"
 
 namespace {
 
@@ -35,10 +35,10 @@ std::vector<int> pixel(const Bytes& rgb, int row, int column) {
   return {rgb[at], rgb[at + 1], rgb[at + 2]};
 }
 
-Bytes mark(const zu_korve::MarkingRegion& region, std::size_t* marked) {
+Bytes mark(const toolkit::MarkingRegion& region, std::size_t* marked) {
   const Bytes input = picture();
   Bytes display(input.size(), 0);
-  *marked = zu_korve::markRegion(input.data(), kWidth, kHeight, region, display.data());
+  *marked = toolkit::markRegion(input.data(), kWidth, kHeight, region, display.data());
   return display;
 }
 
