@@ -40,6 +40,18 @@
  * writer outside the library wrote after them). A reader that does not take
  * the lock may see an append in progress as stray bytes after the last whole
  * frame; every whole frame it counts is complete.
+ *
+ * An append is never ended by a file-size limit (RLIMIT_FSIZE): a write
+ * past it fails (errno EFBIG) and is undone like any other failed append;
+ * the library does not change signal dispositions for this, SIGXFSZ is held
+ * back in the calling thread for the append's duration only.
+ *
+ * Replacing a file under appenders: after taking the lock an appender
+ * checks that its path still names the file it locked, and reopens the
+ * path if not. A program that replaces a stream by renaming a new file over
+ * it takes the lock on the old file around the rename; appends then go to
+ * the old file before the replacement and to the new one after it, never
+ * to a file that no name leads to.
  */
 #ifndef RGB_RGB_H
 #define RGB_RGB_H
@@ -120,10 +132,14 @@ RGB_API const char* rgb_strerror(int status);
 enum rgb_flags {
   RGB_TOP_ROW_FIRST = 1, /* rows from the top of the picture down */
   RGB_PLANAR = 2,        /* the planes as stored (alpha kept), not interleaved */
-  RGB_FRESH_BUFFER = 4   /* a hint: the buffer is memory nobody has written yet
+  RGB_FRESH_BUFFER = 4,  /* a hint: the buffer is memory nobody has written yet
                             (just mapped or allocated), so the reader asks the
                             kernel for its pages as it fills them, in one call
                             per band, instead of one page fault per page */
+  RGB_CUT_PARTIAL = 8    /* writers: a file that ends inside a frame (what a
+                            crash or a full disk leaves) is first cut back to
+                            its last whole frame, instead of being refused
+                            with RGB_ETRUNCATED */
 };
 
 typedef struct rgb_frame_info {
@@ -131,7 +147,9 @@ typedef struct rgb_frame_info {
   int height;    /* YSIZE */
   int planes;    /* ZSIZE: 3 (RGB) or 4 (RGBA) */
   int32_t stamp; /* TIMESTAMP, milliseconds within the 10,000-second cycle */
-  int64_t index; /* the frame's number in the stream, from 0 */
+  int64_t index; /* the frame's number in the stream, from 0; after a failed
+                    rgb_reader_next or rgb_reader_peek, the number of the
+                    frame that failed (the other fields are then unspecified) */
 } rgb_frame_info;
 
 /* Bytes a frame of this shape needs in the caller's buffer: width * height
@@ -141,28 +159,48 @@ RGB_API size_t rgb_frame_bytes(const rgb_frame_info* info, int flags);
 typedef struct rgb_reader rgb_reader;
 
 /* Opens a regular file or a FIFO (waiting, as open(2) does, for a FIFO's
- * writer). The stream starts where the file starts. */
+ * writer). The stream starts where the file starts. On failure *reader is
+ * set to NULL (when reader itself is not null). */
 RGB_API int rgb_reader_open(rgb_reader** reader, const char* path);
 /* Reads from a stream the caller opened and keeps open: the library never
- * closes it. The frame stream starts at the stream's current position. */
+ * closes it. The frame stream starts at the stream's current position. On
+ * failure *reader is set to NULL. */
 RGB_API int rgb_reader_from_file(rgb_reader** reader, FILE* stream);
 /* The first frame's size, planes and stamp, read if need be without losing
  * that frame for rgb_reader_next. RGB_END for an empty stream. */
 RGB_API int rgb_reader_info(rgb_reader* reader, rgb_frame_info* first);
 /* Whole frames of a seekable stream and the bytes after the last one, from
- * its size (no pixels read); frames of an empty stream is 0. */
+ * its size (no pixels read). A stream shorter than one header (empty, or a
+ * first header still being written) has 0 frames and its length as stray
+ * bytes. stray_bytes may be NULL. */
 RGB_API int rgb_reader_count(rgb_reader* reader, int64_t* frames, uint64_t* stray_bytes);
 /* Positions a seekable stream at frame `index` (0 .. count; count is the
  * end). Past the end: RGB_ERANGE, and the position is kept. */
 RGB_API int rgb_reader_seek(rgb_reader* reader, int64_t index);
+/* The index of the frame rgb_reader_next would read next. */
+RGB_API int rgb_reader_tell(rgb_reader* reader, int64_t* index);
+/* The next frame's header, without consuming the frame: RGB_OK with *next
+ * filled in, RGB_END at a clean end of the stream, or the failure that
+ * rgb_reader_next would report (a damaged header, a size change, a stream
+ * that ends inside the header), with next->index naming the frame. */
+RGB_API int rgb_reader_peek(rgb_reader* reader, rgb_frame_info* next);
 /* Reads the next frame into pixels (capacity bytes). RGB_END at a clean end
  * between frames; RGB_ETRUNCATED when the stream ends inside the frame (the
  * whole scanlines that arrived are in pixels); RGB_ECAPACITY when the frame
  * does not fit: nothing is written and the frame stays next. info, when not
- * null, receives the frame's header, also with RGB_ECAPACITY. A stream may
- * still grow after RGB_END (a file being appended to): call again. */
+ * null, receives the frame's header, also with RGB_ECAPACITY, and on every
+ * failure the failing frame's index. A stream may still grow after RGB_END
+ * (a file being appended to): call again. */
 RGB_API int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, int flags,
                     rgb_frame_info* info);
+/* As rgb_reader_next, into a buffer the reader sizes: *pixels is NULL or
+ * comes from malloc with *capacity bytes, and is grown with realloc (the
+ * new pointer and size stored back) only once the frame's bytes are there:
+ * from a file, when the file holds the whole frame; from a pipe, as they
+ * arrive. A header declaring a huge frame thus costs no memory until its
+ * pixels come. The caller frees *pixels, also after a failure. */
+RGB_API int rgb_reader_next_grow(rgb_reader* reader, unsigned char** pixels, size_t* capacity,
+                         int flags, rgb_frame_info* info);
 /* The last failure of this reader in words, with what was found: for
  * example "frame 3: ERROR: image has wrong magic number: 55809. not an
  * IRIS/RGB file." Empty before any failure; valid until the next call on the
@@ -172,17 +210,27 @@ RGB_API void rgb_reader_close(rgb_reader* reader);
 
 typedef struct rgb_writer rgb_writer;
 
-/* Opens path for appending, creating it (mode 0666 less the umask). */
+/* Opens path for appending, creating it (mode 0666 less the umask). On
+ * failure *writer is set to NULL (when writer itself is not null). */
 RGB_API int rgb_writer_open(rgb_writer** writer, const char* path);
 /* Writes to a stream the caller opened and keeps open (flushed after every
- * frame, never closed by the library). */
+ * frame, never closed by the library). On failure *writer is set to NULL. */
 RGB_API int rgb_writer_from_file(rgb_writer** writer, FILE* stream);
 /* Appends one RGB frame from interleaved pixels (width * height * 3 bytes,
  * row 0 first, or the top row first with RGB_TOP_ROW_FIRST). Sides must be
- * 0 .. 65,535. On a file opened by path a failed frame is undone (see
- * "Appending to files" above). */
+ * 0 .. 65,535. On a file opened by path the append must continue the
+ * stream: a frame of another size than the file's frames is refused with
+ * RGB_ESIZECHANGE, a file that does not begin with a valid header with that
+ * header's status, and a file that ends inside a frame with RGB_ETRUNCATED
+ * unless flags hold RGB_CUT_PARTIAL; nothing is written then. A failed
+ * frame is undone (see "Appending to files" above). */
 RGB_API int rgb_writer_put(rgb_writer* writer, const unsigned char* pixels, int width, int height,
                    int32_t stamp, int flags);
+/* Appends `frames` frames of one size (interleaved, one after another in
+ * pixels, with stamps[n] for frame n) as one append: on a file opened by
+ * path, a failure undoes all of them. The same checks as rgb_writer_put. */
+RGB_API int rgb_writer_put_frames(rgb_writer* writer, const unsigned char* pixels, int width,
+                          int height, int64_t frames, const int32_t* stamps, int flags);
 /* Flushes and closes (or, for a borrowed stream, flushes) and frees the
  * writer, also on failure; RGB_EIO when that flush or close failed. */
 RGB_API int rgb_writer_close(rgb_writer* writer);
