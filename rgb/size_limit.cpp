@@ -39,7 +39,9 @@ uint64_t roomBelowSizeLimit(off_t size) {
 HeldSizeLimitSignal::HeldSizeLimitSignal() {
   const sigset_t set = onlySizeLimitSignal();
   held_ = pthread_sigmask(SIG_BLOCK, &set, &saved_) == 0;
-  pendingBefore_ = held_ && sizeLimitSignalPending();
+  // Only a thread that held the signal back already can have one pending:
+  // otherwise it would have been delivered.
+  pendingBefore_ = held_ && sigismember(&saved_, SIGXFSZ) == 1 && sizeLimitSignalPending();
 }
 
 HeldSizeLimitSignal::~HeldSizeLimitSignal() {
