@@ -292,6 +292,10 @@ bool FrameSource::truncated() {
 }
 
 bool FrameSource::checkFollowed() {
+  // Bytes stdio holds from an earlier read may have changed in the file
+  // since: they are dropped (fflush on a stream being read), so that what
+  // is looked at below is the file as it is now.
+  std::fflush(stream_);
   if (replaced()) {
     notify("replaced by another file; reading that one from its start");
     const std::string path = path_;

@@ -41,14 +41,14 @@ const std::vector<int32_t> kStamps = {100, 140, 180, 220, 260};
 // Frame `index` of the pattern as next() must deliver it.
 Bytes expectedFrame(int frames, int index, bool topRowFirst) {
   const Bytes all = pixels(frames, kWidth, kHeight);
-  const auto first = all.begin() + static_cast<std::ptrdiff_t>(index * kFrameBytes);
-  Bytes frame(first, first + static_cast<std::ptrdiff_t>(kFrameBytes));
+  const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(kFrameBytes);
+  const auto first = all.begin() + index * size;
+  Bytes frame(first, first + size);
   if (!topRowFirst) return frame;
   Bytes flipped;
-  const std::size_t row = 3 * kWidth;
-  for (int r = kHeight - 1; r >= 0; --r)
-    flipped.insert(flipped.end(), frame.begin() + static_cast<std::ptrdiff_t>(r * row),
-                   frame.begin() + static_cast<std::ptrdiff_t>((r + 1) * row));
+  const std::ptrdiff_t row = 3 * kWidth;
+  for (std::ptrdiff_t r = kHeight - 1; r >= 0; --r)
+    flipped.insert(flipped.end(), frame.begin() + r * row, frame.begin() + (r + 1) * row);
   return flipped;
 }
 
