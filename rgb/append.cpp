@@ -34,12 +34,10 @@ bool sameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Whether path still leads to the file open at fd. A name that leads
-// nowhere any more does not: opening it makes a file that one does.
-bool namesOpenFile(const char* path, int fd) {
+// Whether path still leads to the open file. A name that leads nowhere any
+// more does not: opening it makes a file that one does.
+bool namesOpenFile(const char* path, const struct stat& open) {
   struct stat named {};
-  struct stat open {};
-  if (fstat(fd, &open) != 0) return true;  // nothing to compare: keep what is open
   return stat(path, &named) == 0 && sameFile(named, open);
 }
 
@@ -87,8 +85,12 @@ int LockedAppend::lock(int* fd, const char* path) {
     // ahead: the lock only orders appenders that use it.
     while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
     }
-    if (!path || namesOpenFile(path, fd_)) {
-      start_ = regularSize(fd_);
+    struct stat open {};
+    // Without the open file's identity there is nothing to compare: the
+    // append goes to what is open.
+    const bool known = fstat(fd_, &open) == 0;
+    if (!path || !known || namesOpenFile(path, open)) {
+      start_ = known && S_ISREG(open.st_mode) ? open.st_size : -1;
       return RGB_OK;
     }
     const int reopened = openForAppend(path);

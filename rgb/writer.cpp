@@ -5,6 +5,7 @@
 #include <stdio_ext.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -68,7 +69,8 @@ bool withinSizeLimit(const rgb::LockedAppend& append, uint64_t frameBytes, int f
   uint64_t bytes = 0;
   if (!__builtin_mul_overflow(frameBytes, static_cast<uint64_t>(frames), &bytes) && bytes <= room)
     return true;
-  rgb::say(stderr, "error during writing RGB image no. %d.\n", static_cast<int>(room / frameBytes));
+  const uint64_t fitting = std::min(room / frameBytes, static_cast<uint64_t>(frames) - 1);
+  rgb::say(stderr, "error during writing RGB image no. %d.\n", static_cast<int>(fitting));
   return false;
 }
 

@@ -366,34 +366,6 @@ TEST_F(Handles, NextGrowWaitsForAFileToHoldTheFrame) {
   std::free(pixels);
 }
 
-TEST_F(Handles, NextGrowReadsAPipeAsItsBytesArrive) {
-  const Bytes stream = rgbtest::streamBytes(image, 3, kWidth, kHeight, kStamps);
-  for (const bool whole : {true, false}) {
-    SCOPED_TRACE(whole ? "whole" : "cut inside frame 0");
-    const std::string path = dir.file(whole ? "whole" : "cut");
-    const std::size_t sent = whole ? stream.size() : 512 + 20;
-    rgbtest::Producer producer(path, [&](FILE* out) {
-      return std::fwrite(stream.data(), 1, sent, out) == sent ? 0 : 1;
-    });
-    Reader reader;
-    ASSERT_EQ(reader.open(path), RGB_OK);
-    unsigned char* pixels = nullptr;
-    std::size_t capacity = 0;
-    if (whole) {
-      for (int n = 0; n < 3; ++n) {
-        ASSERT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, nullptr), RGB_OK);
-        EXPECT_EQ(Bytes(pixels, pixels + capacity), frameOf(image, n, kWidth, kHeight));
-      }
-      EXPECT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, nullptr), RGB_END);
-    } else {
-      EXPECT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, nullptr), RGB_ETRUNCATED);
-      EXPECT_EQ(pixels, nullptr);
-    }
-    std::free(pixels);
-    EXPECT_EQ(producer.wait(), 0);
-  }
-}
-
 // A FIFO is read as frames arrive; it cannot be counted or sought.
 TEST_F(Handles, PipesAreReadInOrderButNotCountedOrSought) {
   const std::string path = dir.file("live");
