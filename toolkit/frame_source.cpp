@@ -52,6 +52,7 @@ bool FrameSource::open(const std::string& path) {
   close();
   path_ = path;
   error_.clear();
+  lastStatus_ = RGB_OK;
   if (path == "-") {
     if (stdinClosed()) {
       error_ = "standard input is closed";

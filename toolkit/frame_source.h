@@ -54,8 +54,10 @@ class FrameSource {
   // input is an error). Opening a FIFO waits for its writer.
   bool open(const std::string& path);
   const std::string& path() const { return path_; }
-  // Why the last call failed.
+  // Why the last call failed, and the library's status for it (RGB_OK when
+  // the failure was not the library's).
   const std::string& error() const { return error_; }
+  int status() const { return lastStatus_; }
   // A regular file: counted, seeked and followed. Pipes are read in order.
   bool seekable() const { return seekable_; }
 

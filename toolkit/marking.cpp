@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "toolkit/frame.h"
+
 namespace toolkit {
 namespace {
 
-constexpr std::size_t kChannels = 3;
 constexpr unsigned char kFull = 255;
 
 unsigned char* pixelAt(unsigned char* image, int width, int row, int column) {

@@ -188,7 +188,7 @@ bool Output::openTemporary() {
   base_ = baseOf(destination);
   directoryFd_ = ::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (directoryFd_ < 0) {
-    error_ = because("cannot open the directory " + directory, errno);
+    error_ = because("cannot create a file in " + directory, errno);
     return false;
   }
   const std::size_t limit = nameLimit(directoryFd_);

@@ -16,6 +16,13 @@ bool closedAtStart[STDERR_FILENO + 1] = {false, false, false};
 
 bool isOpen(int fd) { return fcntl(fd, F_GETFD) != -1 || errno != EBADF; }
 
+// Open for the other direction only, as this guard leaves a closed one
+// for the programs a program runs: as good as closed.
+bool openBackwards(int fd) {
+  const int mode = fcntl(fd, F_GETFL) & O_ACCMODE;
+  return fd == STDIN_FILENO ? mode == O_WRONLY : fd == STDOUT_FILENO && mode == O_RDONLY;
+}
+
 // Opens something that keeps `fd` taken but fails every use in the
 // direction the stream is meant for.
 bool occupy(int fd) {
@@ -37,7 +44,10 @@ bool guardStandardStreams() {
   // In ascending order: open() takes the lowest free number, so an earlier
   // closed descriptor is filled before a later one.
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (isOpen(fd)) continue;
+    if (isOpen(fd)) {
+      closedAtStart[fd] = openBackwards(fd);
+      continue;
+    }
     closedAtStart[fd] = true;
     if (!occupy(fd)) return false;
   }

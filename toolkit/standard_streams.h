@@ -21,7 +21,9 @@ namespace toolkit {
 // (then the program must not go on: any file could take the number).
 bool guardStandardStreams();
 
-// Whether the program started with standard input or output closed.
+// Whether the program started with standard input or output closed (or
+// open only the other way round, as the guard leaves them for a program
+// this one runs).
 bool stdinClosed();
 bool stdoutClosed();
 

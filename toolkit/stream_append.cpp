@@ -187,7 +187,9 @@ bool StreamAppender::prepare() {
     }
     signals::setAppend(fd_, start_, created_ ? path_ : std::string());
   }
-  return startWriter();
+  if (!writer_.open(fd_, error_)) return false;
+  began_ = true;
+  return true;
 }
 
 bool StreamAppender::continues(off_t size) {
@@ -216,53 +218,20 @@ bool StreamAppender::continues(off_t size) {
   return true;
 }
 
-// The library's writer over a copy of the descriptor, unbuffered: a failed
-// frame leaves nothing in a buffer that a later close would write.
-bool StreamAppender::startWriter() {
-  const int copy = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-  stream_ = copy >= 0 ? fdopen(copy, "wb") : nullptr;
-  if (!stream_) {
-    error_ = because("cannot write", errno);
-    if (copy >= 0) close(copy);
-    return false;
-  }
-  setvbuf(stream_, nullptr, _IONBF, 0);
-  const int status = rgb_writer_from_file(&writer_, stream_);
-  if (status != RGB_OK) {
-    error_ = rgb_strerror(status);
-    return false;
-  }
-  began_ = true;
-  return true;
-}
-
 bool StreamAppender::append(const unsigned char* pixels, int32_t stamp, int flags) {
-  if (!writer_) {
+  if (!began_) {
     error_ = "cannot write: not open";
     return false;
   }
   const off_t at = start_ + written_;
   if (regular_) signals::setAppendWindow(at, at + static_cast<off_t>(frameBytes_));
-  errno = 0;
-  const int status = rgb_writer_put(writer_, pixels, width_, height_, stamp, flags);
-  if (status != RGB_OK) {
-    // The window stays open over the frame's bytes until the rollback.
-    error_ = status == RGB_EIO ? because("cannot write", errno) : rgb_strerror(status);
-    return false;
-  }
+  // On failure the window stays open over the frame's bytes until the
+  // rollback.
+  if (!writer_.put(pixels, width_, height_, stamp, flags, error_)) return false;
   written_ += static_cast<off_t>(frameBytes_);
   ++appended_;
   if (regular_) signals::setAppendWindow(start_ + written_, start_ + written_);
   return true;
-}
-
-bool StreamAppender::closeWriter() {
-  bool closed = true;
-  if (writer_) closed = rgb_writer_close(writer_) == RGB_OK;
-  writer_ = nullptr;
-  if (stream_) closed = std::fclose(stream_) == 0 && closed;
-  stream_ = nullptr;
-  return closed;
 }
 
 bool StreamAppender::commit() {
@@ -270,21 +239,23 @@ bool StreamAppender::commit() {
     if (error_.empty()) error_ = "cannot write: not open";
     return false;
   }
-  const bool closed = closeWriter();
-  const int reason = errno;
-  if (!closed || (regular_ && rules_.durable && fsync(fd_) != 0 && errno != EINVAL)) {
-    error_ = because("cannot write", closed ? errno : reason);
-    rollback();
+  if (!writer_.close()) {
+    error_ = because("cannot write", errno);
+    return false;
+  }
+  if (regular_ && rules_.durable && fsync(fd_) != 0 && errno != EINVAL) {
+    error_ = because("cannot write", errno);
     return false;
   }
   signals::clearAppend();
   committed_ = true;
+  began_ = false;
   release();
   return true;
 }
 
 bool StreamAppender::rollback() {
-  closeWriter();
+  writer_.close();
   bool undone = appended_ == 0;
   if ((began_ || created_) && regular_ && fd_ >= 0) {
     // Up to one frame more than this run's known bytes: the one that failed.
@@ -312,6 +283,45 @@ void StreamAppender::release() {
     close(fd_);
   }
   fd_ = -1;
+}
+
+bool FrameWriter::open(int fd, std::string& error) {
+  close();
+  const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  stream_ = copy >= 0 ? fdopen(copy, "wb") : nullptr;
+  if (!stream_) {
+    error = because("cannot write", errno);
+    if (copy >= 0) ::close(copy);
+    return false;
+  }
+  setvbuf(stream_, nullptr, _IONBF, 0);
+  const int status = rgb_writer_from_file(&writer_, stream_);
+  if (status == RGB_OK) return true;
+  error = rgb_strerror(status);
+  close();
+  return false;
+}
+
+bool FrameWriter::put(const unsigned char* pixels, int width, int height, int32_t stamp,
+                      int flags, std::string& error) {
+  if (!writer_) {
+    error = "cannot write: not open";
+    return false;
+  }
+  errno = 0;
+  const int status = rgb_writer_put(writer_, pixels, width, height, stamp, flags);
+  if (status == RGB_OK) return true;
+  error = status == RGB_EIO ? because("cannot write", errno) : rgb_strerror(status);
+  return false;
+}
+
+bool FrameWriter::close() {
+  bool closed = true;
+  if (writer_) closed = rgb_writer_close(writer_) == RGB_OK;
+  writer_ = nullptr;
+  if (stream_) closed = std::fclose(stream_) == 0 && closed;
+  stream_ = nullptr;
+  return closed;
 }
 
 }  // namespace toolkit

@@ -33,6 +33,30 @@
 
 namespace toolkit {
 
+// The library's writer over a copy of a descriptor, unbuffered: a frame
+// that fails leaves nothing in a buffer that a later close would write.
+// For every stream a program makes (appended to, or made afresh under a
+// temporary name).
+class FrameWriter {
+ public:
+  FrameWriter() = default;
+  ~FrameWriter() { close(); }
+  FrameWriter(const FrameWriter&) = delete;
+  FrameWriter& operator=(const FrameWriter&) = delete;
+
+  // false with the reason in `error`.
+  bool open(int fd, std::string& error);
+  // One frame of interleaved pixels; false with the reason in `error`.
+  bool put(const unsigned char* pixels, int width, int height, int32_t stamp, int flags,
+           std::string& error);
+  // false when the final flush or close failed.
+  bool close();
+
+ private:
+  FILE* stream_ = nullptr;
+  rgb_writer* writer_ = nullptr;
+};
+
 struct AppendRules {
   bool cutPartial = false;  // cut a partial frame at the end instead of refusing
   bool durable = true;      // on the disk (fsync) before commit() returns
@@ -52,8 +76,8 @@ class StreamAppender {
   bool open(const std::string& path, int width, int height, const AppendRules& rules = {});
   // Appends one frame of interleaved pixels (flags: RGB_TOP_ROW_FIRST).
   bool append(const unsigned char* pixels, int32_t stamp, int flags = 0);
-  // Ends the run and keeps its frames; false with error() when the last
-  // of them could not be made safe (then it is rolled back).
+  // Ends the run and keeps its frames; false with error() when they could
+  // not be made safe (then roll back, or let the destructor do it).
   bool commit();
   // Undoes the run; true when the stream is as it was before it (false:
   // framesAppended() frames of it may be left, in a pipe or after another
@@ -72,8 +96,6 @@ class StreamAppender {
   bool lockCurrent();
   bool prepare();
   bool continues(off_t size);
-  bool startWriter();
-  bool closeWriter();
   bool removeCreated(const struct stat& file);
   void release();
 
@@ -87,8 +109,7 @@ class StreamAppender {
   bool created_ = false;
   bool committed_ = false;
   bool began_ = false;  // the stream was found fit and its end noted
-  FILE* stream_ = nullptr;
-  rgb_writer* writer_ = nullptr;
+  FrameWriter writer_;
   off_t start_ = 0;
   off_t written_ = 0;     // this run's bytes known to be in the file
   uint64_t frameBytes_ = 0;  // one frame in the stream

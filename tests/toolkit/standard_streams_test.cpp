@@ -57,6 +57,20 @@ TEST(StandardStreams, ClosedOnesStayTakenAndFailWhenUsed) {
   }
 }
 
+// A descriptor open only the other way round (as the guard leaves a
+// closed one for a program this one runs) counts as closed too.
+TEST(StandardStreams, OnesOpenTheWrongWayCountAsClosed) {
+  const hardening::Ended ended = hardening::runInChild([] {
+    const int writeOnly = open("/dev/null", O_WRONLY);
+    const int readOnly = open("/dev/null", O_RDONLY);
+    dup2(writeOnly, STDIN_FILENO);
+    dup2(readOnly, STDOUT_FILENO);
+    if (!toolkit::guardStandardStreams()) return 4;
+    return (toolkit::stdinClosed() ? 1 : 0) | (toolkit::stdoutClosed() ? 2 : 0);
+  });
+  EXPECT_EQ(ended.status, 3);
+}
+
 TEST(StandardStreams, FinishingReportsOutputThatDidNotArrive) {
   struct Case {
     const char* name;
