@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/rgbtool/json_lines.h"
 #include "tests/rgbtool/pictures.h"
 #include "tests/rgbtool/tool_process.h"
 
@@ -102,8 +103,9 @@ TEST(ToolConventions, InfoAndCheckJudgeAStreamAlike) {
   EXPECT_EQ(check.out, dir.file("cut.rgb") + ": FAILED, 547 stray bytes after the last frame\n");
   EXPECT_EQ(info.status, 1);
   const json parsed = json::parse(info.out);
-  EXPECT_EQ(parsed[0]["frames"], 1);
-  EXPECT_EQ(parsed[0]["damage"], "547 stray bytes after the last frame");
+  EXPECT_EQ(parsed["frames"], 1);
+  EXPECT_EQ(parsed["ok"], false);
+  EXPECT_EQ(parsed["problem"], "547 stray bytes after the last frame");
 
   // Quiet means quiet, also about a header the library rejects.
   Bytes bad = stream(1, 4, 3, {10});
@@ -122,7 +124,8 @@ TEST(ToolConventions, JsonForNamesThatAreNotUtf8) {
   rgbtest::writeFile(utf8, stream(1, 2, 2, {1}));
   const Outcome run = runTool({"info", "--json", latin, utf8});
   EXPECT_EQ(run.status, 0) << run.err;
-  const json parsed = json::parse(run.out);  // throws on invalid UTF-8
+  const std::vector<json> parsed = jsonLines(run.out);  // fails on invalid UTF-8
+  ASSERT_EQ(parsed.size(), 2u) << run.out;
   EXPECT_EQ(parsed[0]["file"], dir.path() + "/a\xc3\xa9" "b.rgb");
   std::string hex;
   for (const char c : latin) {
@@ -133,6 +136,50 @@ TEST(ToolConventions, JsonForNamesThatAreNotUtf8) {
   EXPECT_EQ(parsed[0]["file_hex"], hex);
   EXPECT_EQ(parsed[1]["file"], utf8);
   EXPECT_FALSE(parsed[1].contains("file_hex"));
+}
+
+// The same thing has the same name, and the same value, in info, check and
+// watch; every --json output is one object per line.
+TEST(ToolConventions, OneJsonNameForOneThingInInfoCheckAndWatch) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("s.rgb");
+  // 1040 repeats: a warning for check, a step of 0 for the others.
+  rgbtest::writeFile(file, stream(4, 6, 5, {1000, 1040, 1040, 1100}));
+  const std::vector<json> info = jsonLines(runTool({"info", "--json", "--frames", file}).out);
+  const std::vector<json> check = jsonLines(runTool({"check", "--json", file}).out);
+  RunOptions fromStdin;
+  fromStdin.stdinFile = file;
+  const std::vector<json> watch = jsonLines(runTool({"watch", "--json", "-"}, fromStdin).out);
+  ASSERT_EQ(info.size(), 1u);
+  ASSERT_EQ(check.size(), 1u);
+  ASSERT_EQ(watch.size(), 5u);
+
+  const json stream = {{"ok", true}, {"frames", 4},        {"width", 6},      {"height", 5},
+                       {"planes", "RGB"}, {"stray_bytes", 0}, {"problem", nullptr}};
+  for (const auto& [key, value] : stream.items()) {
+    EXPECT_EQ(info[0][key], value) << "info " << key;
+    EXPECT_EQ(check[0][key], value) << "check " << key;
+  }
+  const std::vector<json> frames{
+      {{"frame", 0}, {"stamp_ms", 1000}, {"interval_ms", nullptr}},
+      {{"frame", 1}, {"stamp_ms", 1040}, {"interval_ms", 40}},
+      {{"frame", 2}, {"stamp_ms", 1040}, {"interval_ms", 0}},
+      {{"frame", 3}, {"stamp_ms", 1100}, {"interval_ms", 60}}};
+  EXPECT_EQ(info[0]["frame_list"], json(frames));
+  for (std::size_t n = 0; n < frames.size(); ++n)
+    for (const auto& [key, value] : frames[n].items())
+      EXPECT_EQ(watch[n][key], value) << "watch frame " << n << " " << key;
+  const json& warning = check[0]["stamp_warnings"].at(0);
+  for (const char* key : {"frame", "stamp_ms", "interval_ms"})
+    EXPECT_EQ(warning[key], frames[2][key]) << key;
+
+  // Three steps over 100 ms: 30 frames per second.
+  const json summary = {{"frames", 4}, {"frame_rate", 30.0}, {"duration_ms", 100},
+                        {"max_interval_ms", 60}};
+  for (const auto& [key, value] : summary.items()) {
+    EXPECT_EQ(info[0][key], value) << "info " << key;
+    EXPECT_EQ(watch[4]["summary"][key], value) << "watch " << key;
+  }
 }
 
 TEST(ToolConventions, CheckWarnsOfStampsGoingBackwardsOrRepeating) {
@@ -155,7 +202,7 @@ TEST(ToolConventions, CheckWarnsOfStampsGoingBackwardsOrRepeating) {
   const Outcome asJson = runTool({"check", "--json", file});
   EXPECT_EQ(asJson.status, 0);
   EXPECT_EQ(json::parse(asJson.out), json::parse(R"({"file": ")" + file + R"(", "ok": true,
-      "frames": 6, "width": 5, "height": 4, "planes": "RGB", "problem": null,
+      "frames": 6, "width": 5, "height": 4, "planes": "RGB", "stray_bytes": 0, "problem": null,
       "stamp_warnings": [
         {"frame": 3, "stamp_ms": 30, "previous_stamp_ms": 30, "interval_ms": 0, "kind": "repeat"},
         {"frame": 4, "stamp_ms": 10, "previous_stamp_ms": 30, "interval_ms": -20,
@@ -321,7 +368,8 @@ TEST(ToolConventions, WatchFollowsAGrowingFileAsJsonLines) {
   EXPECT_EQ(text(rgbtest::readFile(dir.file("out"))),
             "{\"frame\":1,\"stamp_ms\":1000,\"interval_ms\":null,\"marked_pixels\":0}\n"
             "{\"frame\":2,\"stamp_ms\":1040,\"interval_ms\":40,\"marked_pixels\":0}\n"
-            "{\"summary\":{\"frames\":2,\"mean_rate\":25.0,\"largest_gap_ms\":40}}\n")
+            "{\"summary\":{\"frames\":2,\"frame_rate\":25.0,\"duration_ms\":40,"
+            "\"max_interval_ms\":40}}\n")
       << lines;
   EXPECT_EQ(text(rgbtest::readFile(dir.file("err"))), "");
 

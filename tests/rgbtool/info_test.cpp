@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 
+#include "tests/rgbtool/json_lines.h"
 #include "tests/rgbtool/pictures.h"
 #include "tests/rgbtool/tool_process.h"
 
@@ -164,18 +166,31 @@ TEST(ToolInfo, JsonCarriesTheSameFigures) {
   rgbtest::writeFile(file, stream(7, 5, {9999990, 30}));
   const Outcome run = runTool({"info", "--json", "--frames", file});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(nlohmann::json::parse(run.out), nlohmann::json::parse(R"([{
-    "file": ")" + dir.path() + R"(/s\"q.rgb",
-    "frames": 2, "width": 7, "height": 5, "planes": "RGB",
-    "frame_bytes": 617, "stray_bytes": 0,
-    "first_stamp_ms": 9999990, "last_stamp_ms": 30,
-    "interval_ms": {"min": 40, "median": 40.0, "max": 40},
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+  EXPECT_EQ(nlohmann::json::parse(run.out), nlohmann::json::parse(R"({
+    "file": ")" + dir.path() + R"(/s\"q.rgb", "ok": true,
+    "frames": 2, "width": 7, "height": 5, "planes": "RGB", "stray_bytes": 0,
+    "problem": null, "frame_bytes": 617,
+    "first_stamp_ms": 9999990, "last_stamp_ms": 30, "duration_ms": 40,
+    "min_interval_ms": 40, "median_interval_ms": 40.0, "max_interval_ms": 40,
     "frame_rate": 25.0,
-    "damage": null,
     "frame_list": [
       {"frame": 0, "stamp_ms": 9999990, "interval_ms": null},
       {"frame": 1, "stamp_ms": 30, "interval_ms": 40}
-    ]}])"));
+    ]})"));
+}
+
+TEST(ToolInfo, JsonOfOneFrameHasNoIntervals) {
+  rgbtest::TempDir dir;
+  rgbtest::writeFile(dir.file("one.rgb"), stream(3, 2, {77}));
+  const Outcome run = runTool({"info", "--json", dir.file("one.rgb")});
+  EXPECT_EQ(run.status, 0);
+  const nlohmann::json parsed = nlohmann::json::parse(run.out);
+  EXPECT_EQ(parsed["frames"], 1);
+  EXPECT_EQ(parsed["first_stamp_ms"], 77);
+  EXPECT_EQ(parsed["duration_ms"], 0);
+  for (const char* key : {"min_interval_ms", "median_interval_ms", "max_interval_ms", "frame_rate"})
+    EXPECT_TRUE(parsed[key].is_null()) << key;
 }
 
 TEST(ToolInfo, SeveralFilesOneFailing) {
@@ -183,10 +198,15 @@ TEST(ToolInfo, SeveralFilesOneFailing) {
   rgbtest::writeFile(dir.file("a.rgb"), stream(2, 2, {1, 2}));
   const Outcome run = runTool({"info", "--json", dir.file("a.rgb"), dir.file("missing.rgb")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(has(run.out, "\"frames\": 2,")) << run.out;
-  EXPECT_TRUE(has(run.out, "\"error\": \"cannot open: No such file or directory\"")) << run.out;
-  EXPECT_EQ(run.out.back(), '\n');
-  EXPECT_EQ(run.out.substr(run.out.size() - 2), "]\n");
+  const std::vector<nlohmann::json> lines = jsonLines(run.out);
+  ASSERT_EQ(lines.size(), 2u) << run.out;
+  EXPECT_EQ(lines[0]["frames"], 2);
+  EXPECT_EQ(lines[0]["ok"], true);
+  EXPECT_EQ(lines[1]["file"], dir.file("missing.rgb"));
+  EXPECT_EQ(lines[1]["ok"], false);
+  EXPECT_EQ(lines[1]["problem"], "cannot open: No such file or directory");
+  EXPECT_TRUE(lines[1]["frames"].is_null());
+  EXPECT_TRUE(lines[1]["width"].is_null());
 }
 
 // Sixteen frames of 65535 x 65535 RGBA in a sparse file of 275 GB: reading

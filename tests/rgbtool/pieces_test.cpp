@@ -3,8 +3,8 @@
 // The tool's inner pieces: numbered output names and JSON text.
 #include <gtest/gtest.h>
 
-#include "rgbtool/json.h"
-#include "rgbtool/output_name.h"
+#include "rgbtool/report/json.h"
+#include "rgbtool/output/output_name.h"
 
 namespace rgbtool {
 namespace {

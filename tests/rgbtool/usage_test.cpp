@@ -21,21 +21,42 @@ TEST(ToolUsage, VersionGoesToStdout) {
   EXPECT_EQ(run.err, "");
 }
 
+const std::vector<std::string> kCommands{"info",  "export", "import", "mark",
+                                         "watch", "video",  "sheet",  "check"};
+
 TEST(ToolUsage, TopLevelHelpListsEveryCommand) {
-  const Outcome run = runTool({"--help"});
-  EXPECT_EQ(run.status, 0);
-  for (const char* command : {"info", "export", "import", "mark", "watch", "check"})
-    EXPECT_NE(run.out.find(command), std::string::npos) << command;
-  EXPECT_EQ(run.err, "");
+  for (const std::string help : {"--help", "-h"}) {
+    const Outcome run = runTool({help});
+    EXPECT_EQ(run.status, 0);
+    for (const std::string& command : kCommands)
+      EXPECT_NE(run.out.find("\n  " + command + " "), std::string::npos) << command;
+    EXPECT_EQ(run.err, "");
+  }
 }
 
+// Help on stdout with status 0, and with it the examples and what the exit
+// statuses mean.
 TEST(ToolUsage, EveryCommandHasHelp) {
-  for (const std::string command : {"info", "export", "import", "mark", "watch", "check"}) {
-    const Outcome run = runTool({command, "--help"});
-    EXPECT_EQ(run.status, 0) << command;
-    EXPECT_NE(run.out.find("Usage: rgbtool " + command), std::string::npos) << run.out;
-    EXPECT_EQ(run.err, "") << command;
+  for (const std::string& command : kCommands) {
+    for (const std::string help : {"--help", "-h"}) {
+      const Outcome run = runTool({command, help});
+      EXPECT_EQ(run.status, 0) << command;
+      EXPECT_NE(run.out.find("Usage: rgbtool " + command), std::string::npos) << run.out;
+      const std::size_t examples = run.out.find("\nExamples:\n  $ ");
+      ASSERT_NE(examples, std::string::npos) << run.out;
+      EXPECT_NE(run.out.find("rgbtool " + command + " ", examples), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find("\nExit status:\n  0 "), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find("\n  2   a usage error"), std::string::npos) << run.out;
+      EXPECT_EQ(run.err, "") << command;
+    }
   }
+}
+
+// The README lists these; the help must not promise fewer.
+TEST(ToolUsage, VideoHelpNamesEveryContainer) {
+  const Outcome run = runTool({"video", "--help"});
+  for (const char* container : {".mp4", ".mkv", ".mov", ".webm"})
+    EXPECT_NE(run.out.find(container), std::string::npos) << container;
 }
 
 struct UsageCase {
@@ -95,7 +116,14 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"mark"}}, UsageCase{{"mark", "DIR/s.rgb"}},
         UsageCase{{"mark", "--all", "DIR/s.rgb", "DIR/m.ppm"}},
         UsageCase{{"watch"}}, UsageCase{{"watch", "DIR/s.rgb", "DIR/s.rgb"}},
-        UsageCase{{"check"}}, UsageCase{{"check", "--bogus", "DIR/s.rgb"}}));
+        UsageCase{{"check"}}, UsageCase{{"check", "--bogus", "DIR/s.rgb"}},
+        UsageCase{{"info", "--plot", "DIR/p.png", "DIR/s.rgb", "DIR/s.rgb"}},
+        UsageCase{{"info", "-V", "DIR/s.rgb"}},
+        UsageCase{{"watch", "--from-start", "DIR/s.rgb"}},
+        UsageCase{{"video"}}, UsageCase{{"video", "DIR/s.rgb"}},
+        UsageCase{{"video", "--crf", "52", "DIR/s.rgb", "DIR/o.mp4"}},
+        UsageCase{{"sheet", "DIR/s.rgb"}},
+        UsageCase{{"sheet", "--columns", "0", "DIR/s.rgb", "DIR/o.png"}}));
 
 TEST(ToolUsage, UsageErrorsWriteNothing) {
   rgbtest::TempDir dir;
@@ -105,8 +133,16 @@ TEST(ToolUsage, UsageErrorsWriteNothing) {
   EXPECT_EQ(runTool({"import", "--start-ms", "5", dir.file("n.rgb"), dir.file("a.ppm")}).status,
             kUsage);
   EXPECT_EQ(runTool({"export", "--all", dir.file("s.rgb"), dir.file("o.png")}).status, kUsage);
+  const Outcome plot =
+      runTool({"info", "--plot", dir.file("p.png"), dir.file("s.rgb"), dir.file("s.rgb")});
+  EXPECT_EQ(plot.status, kUsage);
+  EXPECT_EQ(plot.err,
+            "rgbtool: info --plot takes one FILE\n"
+            "Run 'rgbtool --help' or 'rgbtool COMMAND --help' for usage.\n");
+  EXPECT_EQ(plot.out, "");
   EXPECT_FALSE(std::filesystem::exists(dir.file("n.rgb")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("o.png")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("p.png")));
 }
 
 TEST(ToolUsage, FailuresExitWithOne) {

@@ -1,0 +1,103 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+// `rgbtool video` runs the encoder as a program of its own, rgbtool-video:
+// linking FFmpeg's libraries into rgbtool would make every other command
+// load some 130 shared libraries at start, several times the work of a
+// whole export.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rgbtool/commands/registry.h"
+#include "rgbtool/report/diagnostics.h"
+#include "rgbtool/video/encoder.h"
+
+namespace rgbtool {
+namespace {
+
+constexpr int kMaxCrf = 51;
+
+constexpr const char* kFooter = R"(Frame times are the recorded stamps, counted from the first frame across the
+10,000 s wrap; a frame stamped no later than the one before is shown 1 ms after
+it, with a note. Files, named pipes and - are encoded as frames arrive.
+
+Examples:
+  $ rgbtool video recording.rgb out.mp4
+  $ rgbtool video --codec ffv1 recording.rgb out.mkv
+  $ rgbtool video --codec libx264rgb --crf 0 recording.rgb out.mp4
+  $ rgbtool video --codec libvpx-vp9 recording.rgb out.webm
+
+Exit status:
+  0   the video was written
+  1   the stream cannot be read or is damaged, or the video cannot be written (a
+      container that cannot hold the codec, an existing file that is the input)
+  2   a usage error)";
+
+std::string directoryOfThisProgram() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return ".";
+  std::string self(path, static_cast<std::size_t>(length));
+  return self.substr(0, self.rfind('/'));
+}
+
+// Beside rgbtool in a build tree, in libexec when installed.
+std::string encoderPath() {
+  const std::string here = directoryOfThisProgram();
+  for (const std::string& candidate :
+       {here + "/rgbtool-video", here + "/../" RGBTOOL_LIBEXEC_DIR "/rgbtool-video"})
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  return here + "/rgbtool-video";
+}
+
+// Runs the encoder program in place of this process.
+int launch(const VideoOptions& options) {
+  const std::string encoder = encoderPath();
+  const std::string crf = std::to_string(options.crf);
+  const std::vector<std::string> words = {encoder, options.file, options.out, crf,
+                                          options.crfGiven ? "1" : "0", options.codec};
+  std::vector<char*> argv;
+  for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  execv(encoder.c_str(), argv.data());
+  report("cannot run the video encoder " + encoder + ": " + std::strerror(errno));
+  return kExitFailure;
+}
+
+cli::Run declare(CLI::App& command) {
+  auto options = std::make_shared<VideoOptions>();
+  auto* crf = command.add_option("--crf", options->crf,
+                                 "Quality for x264-like encoders, 0 = lossless (default 23)");
+  crf->check(CLI::Range(0, kMaxCrf));
+  command.add_option("--codec", options->codec,
+                     "FFmpeg encoder, e.g. libx264, libx264rgb, ffv1 or libvpx-vp9 (default: "
+                     "H.264)");
+  command.add_option("FILE", options->file, "Frame stream (- reads standard input)")
+      ->required();
+  command
+      .add_option("OUT", options->out,
+                  "Video to write: .mp4, .mkv, .mov or .webm (the name picks the container: "
+                  "MP4, Matroska, QuickTime or WebM; WebM holds VP8, VP9 or AV1 video)")
+      ->required();
+  command.footer(kFooter);
+  return [options, crf] {
+    options->crfGiven = crf->count() > 0;
+    return launch(*options);
+  };
+}
+
+}  // namespace
+
+namespace commands {
+
+cli::Command videoCommand() {
+  return {"video", "Encode a stream as a video whose frame times are the recorded stamps",
+          declare};
+}
+
+}  // namespace commands
+}  // namespace rgbtool

@@ -1,0 +1,154 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+#include "rgbtool/input/stream_scan.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "rgb/rgb.h"
+#include "rgbtool/input/input.h"
+
+namespace rgbtool {
+namespace {
+
+class Scanner {
+ public:
+  Scanner(InputStream& input, StreamScan& out) : input_(input), out_(out) {}
+  ~Scanner() {
+    if (reader_) rgb_reader_close(reader_);
+  }
+  Scanner(const Scanner&) = delete;
+  Scanner& operator=(const Scanner&) = delete;
+
+  void run() {
+    const int opened = rgb_reader_from_file(&reader_, input_.get());
+    if (opened != RGB_OK) {
+      out_.damage = readerFailure(nullptr, opened);
+      return;
+    }
+    rgb_frame_info first{};
+    const int status = rgb_reader_info(reader_, &first);
+    if (status != RGB_OK) {
+      firstFailed(status);
+      return;
+    }
+    out_.geometry = Geometry{first.width, first.height, first.planes};
+    out_.haveGeometry = true;
+    if (input_.seekable()) {
+      headers();
+    } else {
+      frames(first);
+    }
+  }
+
+ private:
+  void firstFailed(int status) {
+    if (status == RGB_END) {
+      out_.damage = input_.seekable() ? "empty file" : "empty stream";
+    } else if (status == RGB_ESHORTHEADER && input_.seekable()) {
+      out_.damage = "too short for a frame header (" + std::to_string(input_.size()) + " bytes)";
+    } else {
+      out_.damage = readerFailure(reader_, status);
+    }
+  }
+
+  // A frame of another size: says how it differs where the stream can go
+  // back to it (the reader leaves it at the frame's start).
+  std::string sizeChange() {
+    const std::string words = readerFailure(reader_, RGB_ESIZECHANGE);
+    if (!input_.seekable()) return words;
+    rgb_reader* look = nullptr;
+    rgb_frame_info info{};
+    const bool known = rgb_reader_from_file(&look, input_.get()) == RGB_OK &&
+                       rgb_reader_info(look, &info) == RGB_OK;
+    if (look) rgb_reader_close(look);
+    if (!known) return words;
+    return "frame " + std::to_string(out_.stamps.size()) + ": " +
+           describe(Geometry{info.width, info.height, info.planes}) +
+           " differs from the first frame's " + describe(out_.geometry);
+  }
+
+  void failedAt(int status) {
+    out_.damage = status == RGB_ESIZECHANGE ? sizeChange() : readerFailure(reader_, status);
+  }
+
+  // Regular files: frames counted from the size, each stamp from its header.
+  // A buffer of no capacity makes the reader stop after the header.
+  void headers() {
+    int64_t count = 0;
+    const int counted = rgb_reader_count(reader_, &count, &out_.strayBytes);
+    if (counted != RGB_OK) {
+      failedAt(counted);
+      return;
+    }
+    if (count > 0)
+      out_.frameBytes = (input_.size() - out_.strayBytes) / static_cast<uint64_t>(count);
+    out_.stamps.reserve(static_cast<std::size_t>(count));
+    for (int64_t i = 0; i < count; ++i) {
+      rgb_frame_info info{};
+      int status = rgb_reader_seek(reader_, i);
+      if (status == RGB_OK) status = rgb_reader_next(reader_, nullptr, 0, RGB_PLANAR, &info);
+      if (status != RGB_OK && status != RGB_ECAPACITY) {
+        failedAt(status);
+        return;
+      }
+      out_.stamps.push_back(info.stamp);
+    }
+  }
+
+  // Pipes: every frame read whole, as it arrives.
+  void frames(const rgb_frame_info& first) {
+    const std::size_t bytes = rgb_frame_bytes(&first, RGB_PLANAR);
+    Pixels buffer(static_cast<unsigned char*>(std::malloc(bytes ? bytes : 1)));
+    if (!buffer) {
+      out_.damage = "out of memory for a frame of " + describe(out_.geometry);
+      return;
+    }
+    for (;;) {
+      rgb_frame_info info{};
+      const int status = rgb_reader_next(reader_, buffer.get(), bytes, RGB_PLANAR, &info);
+      if (status == RGB_END) return;
+      if (status != RGB_OK) {
+        failedAt(status);
+        return;
+      }
+      out_.stamps.push_back(info.stamp);
+    }
+  }
+
+  InputStream& input_;
+  StreamScan& out_;
+  rgb_reader* reader_ = nullptr;
+};
+
+}  // namespace
+
+std::string StreamScan::problem() const {
+  if (!opened) return damage;
+  std::string why = damage;
+  if (why.empty() && stamps.empty() && strayBytes == 0) why = "no whole frame";
+  if (strayBytes > 0) {
+    if (!why.empty()) why += "; ";
+    why += std::to_string(strayBytes) + (stamps.empty() ? " bytes, less than one whole frame"
+                                                        : " stray bytes after the last frame");
+  }
+  return why;
+}
+
+std::vector<toolkit::StampFault> StreamScan::stampWarnings() const {
+  return toolkit::stampFaults(stamps);
+}
+
+StreamScan scanStream(const std::string& path) {
+  StreamScan result;
+  InputStream input;
+  if (!input.open(path, InputStream::Use::Headers)) {
+    result.damage = input.error();
+    return result;
+  }
+  result.opened = true;
+  Scanner(input, result).run();
+  return result;
+}
+
+}  // namespace rgbtool

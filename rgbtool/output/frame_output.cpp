@@ -1,0 +1,159 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+#include "rgbtool/output/frame_output.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdio>
+
+#include "rgbtool/report/diagnostics.h"
+#include "rgbtool/pictures/image_io.h"
+#include "rgbtool/output/output_file.h"
+#include "rgbtool/output/output_name.h"
+#include "rgbtool/report/progress.h"
+
+namespace rgbtool {
+namespace {
+
+bool chooseFormat(const FrameOutputOptions& options, ImageFormat& format) {
+  if (!options.format.empty()) return parseFormatName(options.format, format);
+  return formatFromPath(options.out, format);
+}
+
+struct Job {
+  const FrameOutputOptions& options;
+  ImageFormat format;
+  const FrameFilter& filter;
+  const struct stat* input;
+  Progress* progress = nullptr;
+  bool toldRawLayout = false;
+};
+
+std::string outputName(const FrameOutputOptions& options, int64_t index) {
+  if (!options.frames.many() || options.out == "-") return options.out;
+  return expandFramePattern(options.out, static_cast<int>(index));
+}
+
+bool writeOne(Job& job, const Frame& frame) {
+  const std::string path = outputName(job.options, frame.index);
+  // Replacing the stream being read would lose it, whatever the name says.
+  if (job.input && sameFile(path, *job.input)) {
+    report(path + ": is the same file as the input " + job.options.file + "; not overwritten");
+    return false;
+  }
+  std::string line;
+  const unsigned char* picture = job.filter(frame, line);
+  if (!picture) return false;
+  if (!line.empty()) {
+    if (job.progress) job.progress->suspend();
+    std::fputs(line.c_str(), stdout);
+  }
+  if (job.format == ImageFormat::Raw && !job.toldRawLayout) {
+    // Bare rows carry no size: say what a reader needs to know.
+    job.toldRawLayout = true;
+    if (job.progress) job.progress->suspend();
+    report("raw frames: -f rawvideo -video_size " + std::to_string(frame.width) + "x" +
+           std::to_string(frame.height) + " -pixel_format rgb24");
+  }
+  std::string error;
+  WriteOptions how;
+  how.topRowFirst = frame.topRowFirst;
+  how.replace = job.options.overwrite;
+  if (!writeImage(path, job.format, picture, frame.width, frame.height, error, how)) {
+    report(path + ": " + error);
+    return false;
+  }
+  return true;
+}
+
+// With a known number of frames, every name is checked before the first
+// picture goes out, so that a refusal leaves nothing half done.
+bool refuseExisting(const FrameOutputOptions& options, int64_t total, const struct stat* input) {
+  if (options.overwrite || options.out == "-" || total < 0) return true;
+  const FrameSelection& s = options.frames;
+  int64_t n = 0;
+  for (int64_t index = s.first(); index < total && (s.count < 0 || n < s.count);
+       index += s.many() ? s.step : total, ++n) {
+    const std::string path = outputName(options, index);
+    struct stat info;
+    // The input itself is refused in its turn, with its own reason.
+    if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        !(input && sameFile(path, *input))) {
+      report(path + ": exists; not replaced (-y or --overwrite replaces it)");
+      return false;
+    }
+  }
+  return true;
+}
+
+uint64_t selectedFrames(const FrameSelection& s, int64_t total) {
+  if (total < 0 || s.first() >= total) return 0;
+  uint64_t n = static_cast<uint64_t>((total - s.first() + s.step - 1) / s.step);
+  if (s.count >= 0 && n > static_cast<uint64_t>(s.count)) n = static_cast<uint64_t>(s.count);
+  return n;
+}
+
+}  // namespace
+
+int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
+                const FrameFilter& filter) {
+  ImageFormat format;
+  if (!chooseFormat(options, format)) {
+    report(options.format.empty()
+               ? options.out + ": cannot tell the picture format from the name; use "
+                               "a .png, .ppm or .raw name or --format"
+               : "unknown format '" + options.format + "' (png, ppm or raw)");
+    return kExitUsage;
+  }
+  const FrameSelection& select = options.frames;
+  std::string error;
+  if (select.many() && options.out != "-" && !validFramePattern(options.out, error)) {
+    report(error);
+    return kExitUsage;
+  }
+
+  FrameReader reader(options.file, rows);
+  if (!reader.open(options.file)) return kExitFailure;
+  struct stat inputInfo;
+  const struct stat* inputFile =
+      fstat(fileno(reader.stream()), &inputInfo) == 0 ? &inputInfo : nullptr;
+  const int64_t total = reader.total();
+  Job job{options, format, filter, inputFile};
+
+  if (!select.many()) {
+    if (!reader.skipTo(select.frame)) return kExitFailure;
+    if (!refuseExisting(options, total, inputFile)) return kExitFailure;
+    Frame frame;
+    const FrameReader::Status status = reader.next(frame);
+    if (status == FrameReader::Status::End) {
+      report(options.file + ": has no frame " + std::to_string(select.frame));
+      return kExitFailure;
+    }
+    if (status == FrameReader::Status::Failed) return kExitFailure;
+    return writeOne(job, frame) ? kExitOk : kExitFailure;
+  }
+
+  if (!refuseExisting(options, total, inputFile)) return kExitFailure;
+  Progress progress("writing frames", selectedFrames(select, total));
+  job.progress = &progress;
+  Frame frame;
+  int64_t written = 0;
+  for (int64_t index = select.start; select.count < 0 || written < select.count;
+       index += select.step) {
+    const FrameReader::Status positioned = reader.moveTo(index);
+    if (positioned == FrameReader::Status::Failed) return kExitFailure;
+    const FrameReader::Status status =
+        positioned == FrameReader::Status::End ? positioned : reader.next(frame);
+    if (status == FrameReader::Status::Failed) return kExitFailure;
+    if (status == FrameReader::Status::End) break;
+    if (!writeOne(job, frame)) return kExitFailure;
+    progress.update(static_cast<uint64_t>(++written));
+  }
+  if (written > 0) return kExitOk;
+  report(options.file + (select.start > 0 ? ": has no frame " + std::to_string(select.start)
+                                          : std::string(": holds no frames")));
+  return kExitFailure;
+}
+
+}  // namespace rgbtool

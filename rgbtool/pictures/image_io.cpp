@@ -1,0 +1,492 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+#include "rgbtool/pictures/image_io.h"
+
+#include <fcntl.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "rgbtool/output/output_file.h"
+
+namespace rgbtool {
+namespace {
+
+constexpr std::size_t kChannels = 3;
+constexpr unsigned kMaxByteSample = 255;
+constexpr unsigned kMaxPpmSample = 65535;
+constexpr std::size_t kPngSignatureBytes = 8;
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::size_t rowBytesOf(int width) { return kChannels * static_cast<std::size_t>(width); }
+
+const unsigned char* frameRow(const unsigned char* frame, int width, int height, int topRow,
+                              bool topRowFirst = false) {
+  const int row = topRowFirst ? topRow : height - 1 - topRow;
+  return frame + static_cast<std::size_t>(row) * rowBytesOf(width);
+}
+
+bool writeAll(int fd, std::vector<iovec>& pieces, std::string& error) {
+  std::size_t first = 0;
+  const std::size_t maxPieces = IOV_MAX;
+  while (first < pieces.size()) {
+    const int count = static_cast<int>(std::min(maxPieces, pieces.size() - first));
+    const ssize_t written = writev(fd, pieces.data() + first, count);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error = std::string("cannot write: ") + std::strerror(errno);
+      return false;
+    }
+    // Drop what went out, possibly leaving a piece half done.
+    auto left = static_cast<std::size_t>(written);
+    while (first < pieces.size() && left >= pieces[first].iov_len) {
+      left -= pieces[first].iov_len;
+      ++first;
+    }
+    if (left > 0) {
+      pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + left;
+      pieces[first].iov_len -= left;
+    }
+  }
+  return true;
+}
+
+// One writev gathers the header and all rows, top row first, straight from
+// the frame: no copy of the pixels. A frame held top row first goes out as
+// one piece.
+bool writeRows(int fd, const std::string& header, const unsigned char* frame, int width,
+               int height, bool topRowFirst, std::string& error) {
+  std::vector<iovec> pieces;
+  pieces.reserve(static_cast<std::size_t>(height) + 1);
+  if (!header.empty()) pieces.push_back({const_cast<char*>(header.data()), header.size()});
+  if (topRowFirst) {
+    pieces.push_back({const_cast<unsigned char*>(frame),
+                      rowBytesOf(width) * static_cast<std::size_t>(height)});
+  } else {
+    for (int row = 0; row < height; ++row)
+      pieces.push_back({const_cast<unsigned char*>(frameRow(frame, width, height, row)),
+                        rowBytesOf(width)});
+  }
+  return writeAll(fd, pieces, error);
+}
+
+bool writePpm(int fd, const unsigned char* frame, int width, int height, bool topRowFirst,
+              std::string& error) {
+  const std::string header =
+      "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+  return writeRows(fd, header, frame, width, height, topRowFirst, error);
+}
+
+// ---- libpng ----
+
+struct PngContext {
+  std::string error;
+};
+
+[[noreturn]] void pngFailed(png_structp png, png_const_charp message) {
+  auto* context = static_cast<PngContext*>(png_get_error_ptr(png));
+  if (context) context->error = message;
+  png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+// libpng reports errors by longjmp. Everything the jump may skip lives in
+// the caller, so this function has no local state to lose.
+bool pngWriteBody(png_structp png, png_infop info, FILE* out, png_bytepp rows, int width,
+                  int height) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, out);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+               8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  return true;
+}
+
+bool writePng(int fd, const unsigned char* frame, int width, int height, bool topRowFirst,
+              std::string& error) {
+  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+  for (int row = 0; row < height; ++row)
+    rows[static_cast<std::size_t>(row)] =
+        const_cast<png_bytep>(frameRow(frame, width, height, row, topRowFirst));
+  const int copy = dup(fd);
+  FILE* out = copy >= 0 ? fdopen(copy, "wb") : nullptr;
+  if (!out) {
+    if (copy >= 0) close(copy);
+    error = std::string("cannot write: ") + std::strerror(errno);
+    return false;
+  }
+  PngContext context;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, pngFailed,
+                                            pngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = info && pngWriteBody(png, info, out, rows.data(), width, height);
+  if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+  if (!ok) error = context.error.empty() ? "out of memory" : "PNG: " + context.error;
+  if (std::fflush(out) != 0 && ok) {
+    error = std::string("cannot write: ") + std::strerror(errno);
+    ok = false;
+  }
+  if (std::fclose(out) != 0 && ok) {
+    error = std::string("cannot write: ") + std::strerror(errno);
+    ok = false;
+  }
+  return ok;
+}
+
+// Everything pngReadBody fills in lives here, in the caller: a longjmp out
+// of libpng skips destructors in the function that called setjmp.
+struct PngRead {
+  bool headerOnly = false;
+  std::string tooLarge;
+  Image image;
+  std::vector<png_bytep> rows;
+};
+
+bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, in);
+  png_set_sig_bytes(png, static_cast<int>(kPngSignatureBytes));
+  // Any size PNG allows, so that a picture too large for a frame is named
+  // as such rather than as broken.
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+  png_read_info(png, info);
+  const png_uint_32 pngWidth = png_get_image_width(png, info);
+  const png_uint_32 pngHeight = png_get_image_height(png, info);
+  if (pngWidth > kMaxSide || pngHeight > kMaxSide) {
+    job.tooLarge = "picture is " + std::to_string(pngWidth) + " x " + std::to_string(pngHeight) +
+                   "; a frame holds at most " + std::to_string(kMaxSide) + " x " +
+                   std::to_string(kMaxSide);
+    return false;
+  }
+  job.image.width = static_cast<int>(pngWidth);
+  job.image.height = static_cast<int>(pngHeight);
+  if (job.headerOnly) return true;
+
+  png_set_expand(png);
+  // Rounds to the nearest 8-bit value, as the PPM reader and netpbm do.
+  png_set_scale_16(png);
+  png_set_strip_alpha(png);
+  png_set_gray_to_rgb(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  const int width = job.image.width;
+  const int height = job.image.height;
+  if (png_get_rowbytes(png, info) != rowBytesOf(width))
+    png_error(png, "unexpected row layout after conversion to RGB");
+  job.image.pixels.reset(
+      static_cast<unsigned char*>(std::malloc(rowBytesOf(width) * static_cast<std::size_t>(height))));
+  if (!job.image.pixels) png_error(png, "out of memory");
+  job.rows.resize(static_cast<std::size_t>(height));
+  for (int row = 0; row < height; ++row)
+    job.rows[static_cast<std::size_t>(row)] = const_cast<png_bytep>(
+        frameRow(job.image.pixels.get(), width, height, row));
+  png_read_image(png, job.rows.data());
+  png_read_end(png, nullptr);
+  return true;
+}
+
+bool readPng(FILE* in, Image& image, bool headerOnly, std::string& error) {
+  PngContext context;
+  PngRead job;
+  job.headerOnly = headerOnly;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, pngFailed,
+                                           pngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  const bool ok = info && pngReadBody(png, info, in, job);
+  if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+  if (!ok) {
+    error = !job.tooLarge.empty()       ? job.tooLarge
+            : context.error.empty() ? "out of memory"
+                                    : "PNG: " + context.error;
+    return false;
+  }
+  image = std::move(job.image);
+  return true;
+}
+
+// ---- PPM ----
+
+bool isSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Skips whitespace and comments, then reads a decimal number up to limit.
+bool readNumber(FILE* in, unsigned long limit, unsigned long& value) {
+  int c = std::getc(in);
+  for (;;) {
+    if (c == '#') {
+      while (c != '\n' && c != '\r' && c != EOF) c = std::getc(in);
+    } else if (isSpace(c)) {
+      c = std::getc(in);
+    } else {
+      break;
+    }
+  }
+  if (c < '0' || c > '9') return false;
+  value = 0;
+  while (c >= '0' && c <= '9') {
+    value = value * 10 + static_cast<unsigned long>(c - '0');
+    if (value > limit) return false;
+    c = std::getc(in);
+  }
+  // One separator ends a number; in a binary file the raster begins right
+  // after it. A comment may follow directly.
+  if (c == '#') {
+    std::ungetc(c, in);
+    return true;
+  }
+  return c == EOF || isSpace(c);
+}
+
+struct PpmHeader {
+  bool binary = true;
+  int width = 0;
+  int height = 0;
+  unsigned maxval = 0;
+};
+
+bool readPpmHeader(FILE* in, char kind, PpmHeader& header, std::string& error) {
+  header.binary = kind == '6';
+  unsigned long width = 0;
+  unsigned long height = 0;
+  unsigned long maxval = 0;
+  if (!readNumber(in, kMaxSide, width) || !readNumber(in, kMaxSide, height)) {
+    error = "PPM: bad or too large width or height (a frame holds at most " +
+            std::to_string(kMaxSide) + " x " + std::to_string(kMaxSide) + ")";
+    return false;
+  }
+  if (!readNumber(in, kMaxPpmSample, maxval) || maxval == 0) {
+    error = "PPM: bad maximum sample value";
+    return false;
+  }
+  if (width == 0 || height == 0) {
+    error = "PPM: empty picture";
+    return false;
+  }
+  header.width = static_cast<int>(width);
+  header.height = static_cast<int>(height);
+  header.maxval = static_cast<unsigned>(maxval);
+  return true;
+}
+
+unsigned char scaleSample(unsigned long value, unsigned maxval) {
+  if (maxval == kMaxByteSample) return static_cast<unsigned char>(value);
+  return static_cast<unsigned char>((value * kMaxByteSample + maxval / 2) / maxval);
+}
+
+// A binary raster shorter than its header promises is refused before any
+// memory is taken for it.
+bool rasterFits(FILE* in, const PpmHeader& header, std::size_t bytes) {
+  struct stat info;
+  if (!header.binary || fstat(fileno(in), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  const off_t at = ftello(in);
+  const std::size_t sampleBytes = header.maxval > kMaxByteSample ? 2 : 1;
+  return at >= 0 && static_cast<uint64_t>(info.st_size - at) >= uint64_t{bytes} * sampleBytes;
+}
+
+bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string& error) {
+  const std::size_t rowBytes = rowBytesOf(header.width);
+  const std::size_t bytes = rowBytes * static_cast<std::size_t>(header.height);
+  if (!rasterFits(in, header, bytes)) {
+    error = "PPM: picture data ends early";
+    return false;
+  }
+  image.pixels.reset(static_cast<unsigned char*>(std::malloc(bytes)));
+  if (!image.pixels) {
+    error = "out of memory";
+    return false;
+  }
+  image.width = header.width;
+  image.height = header.height;
+  const std::size_t sampleBytes = header.maxval > kMaxByteSample ? 2 : 1;
+  std::vector<unsigned char> line(rowBytes * sampleBytes);
+  for (int row = 0; row < header.height; ++row) {
+    unsigned char* out =
+        image.pixels.get() + static_cast<std::size_t>(header.height - 1 - row) * rowBytes;
+    if (header.binary) {
+      if (std::fread(line.data(), 1, line.size(), in) != line.size()) {
+        error = "PPM: picture data ends early";
+        return false;
+      }
+    }
+    for (std::size_t k = 0; k < rowBytes; ++k) {
+      unsigned long value = 0;
+      if (!header.binary) {
+        if (!readNumber(in, kMaxPpmSample, value)) {
+          error = "PPM: bad or missing sample";
+          return false;
+        }
+      } else if (sampleBytes == 2) {
+        value = static_cast<unsigned long>(line[2 * k]) << 8 | line[2 * k + 1];
+      } else {
+        value = line[k];
+      }
+      if (value > header.maxval) {
+        error = "PPM: sample above the maximum value";
+        return false;
+      }
+      out[k] = scaleSample(value, header.maxval);
+    }
+  }
+  return true;
+}
+
+// Standard input is read whole once: a picture's size is read before its
+// pixels, and a pipe cannot be read twice.
+FILE* standardInput(std::string& error) {
+  static std::vector<char> bytes;
+  static bool read = false;
+  if (!read) {
+    read = true;
+    char block[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, stdin)) > 0)
+      bytes.insert(bytes.end(), block, block + got);
+    if (std::ferror(stdin)) {
+      error = std::string("cannot read standard input: ") + std::strerror(errno);
+      return nullptr;
+    }
+  }
+  if (bytes.empty()) {
+    error = "standard input is empty";
+    return nullptr;
+  }
+  FILE* memory = fmemopen(bytes.data(), bytes.size(), "rb");
+  if (!memory) error = std::string("cannot read standard input: ") + std::strerror(errno);
+  return memory;
+}
+
+// Opens a picture and tells PNG from PPM by the first bytes.
+class PictureFile {
+ public:
+  ~PictureFile() {
+    if (file_) std::fclose(file_);
+  }
+  bool open(const std::string& path, std::string& error) {
+    file_ = path == "-" ? standardInput(error) : std::fopen(path.c_str(), "rb");
+    if (!file_ && path == "-") return false;
+    if (!file_) {
+      error = std::string("cannot open: ") + std::strerror(errno);
+      return false;
+    }
+    unsigned char start[kPngSignatureBytes] = {};
+    const std::size_t got = std::fread(start, 1, 2, file_);
+    if (got == 2 && start[0] == 'P' && (start[1] == '6' || start[1] == '3')) {
+      ppmKind_ = static_cast<char>(start[1]);
+      return true;
+    }
+    if (got == 2 && std::fread(start + 2, 1, kPngSignatureBytes - 2, file_) ==
+                        kPngSignatureBytes - 2 &&
+        png_sig_cmp(start, 0, kPngSignatureBytes) == 0) {
+      png_ = true;
+      return true;
+    }
+    error = "not a PNG or PPM picture";
+    return false;
+  }
+  FILE* get() const { return file_; }
+  bool isPng() const { return png_; }
+  char ppmKind() const { return ppmKind_; }
+
+ private:
+  FILE* file_ = nullptr;
+  bool png_ = false;
+  char ppmKind_ = 0;
+};
+
+}  // namespace
+
+bool parseFormatName(const std::string& name, ImageFormat& format) {
+  const std::string n = lower(name);
+  if (n == "png") {
+    format = ImageFormat::Png;
+    return true;
+  }
+  if (n == "ppm" || n == "pnm") {
+    format = ImageFormat::Ppm;
+    return true;
+  }
+  if (n == "raw") {
+    format = ImageFormat::Raw;
+    return true;
+  }
+  return false;
+}
+
+bool formatFromPath(const std::string& path, ImageFormat& format) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  return parseFormatName(path.substr(dot + 1), format);
+}
+
+bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
+                int width, int height, std::string& error, const WriteOptions& how) {
+  if (width <= 0 || height <= 0) {
+    error = "cannot write an empty picture (" + std::to_string(width) + " x " +
+            std::to_string(height) + ")";
+    return false;
+  }
+  OutputFile out;
+  if (!out.open(path, error, how.replace)) return false;
+  bool written = false;
+  switch (format) {
+    case ImageFormat::Png:
+      written = writePng(out.fd(), frame, width, height, how.topRowFirst, error);
+      break;
+    case ImageFormat::Ppm:
+      written = writePpm(out.fd(), frame, width, height, how.topRowFirst, error);
+      break;
+    case ImageFormat::Raw:
+      written = writeRows(out.fd(), "", frame, width, height, how.topRowFirst, error);
+      break;
+  }
+  return written && out.commit(error);
+}
+
+bool readImageSize(const std::string& path, int& width, int& height, std::string& error) {
+  PictureFile file;
+  if (!file.open(path, error)) return false;
+  if (file.isPng()) {
+    Image image;
+    if (!readPng(file.get(), image, true, error)) return false;
+    width = image.width;
+    height = image.height;
+    return true;
+  }
+  PpmHeader header;
+  if (!readPpmHeader(file.get(), file.ppmKind(), header, error)) return false;
+  width = header.width;
+  height = header.height;
+  return true;
+}
+
+bool readImage(const std::string& path, Image& image, std::string& error) {
+  PictureFile file;
+  if (!file.open(path, error)) return false;
+  if (file.isPng()) return readPng(file.get(), image, false, error);
+  PpmHeader header;
+  return readPpmHeader(file.get(), file.ppmKind(), header, error) &&
+         readPpmRaster(file.get(), header, image, error);
+}
+
+}  // namespace rgbtool

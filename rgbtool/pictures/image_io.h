@@ -1,0 +1,54 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+// Ordinary pictures in and out: PNG through libpng, binary and plain PPM,
+// and bare RGB rows. Pictures are stored top row first; frames are held
+// bottom row first unless read top row first, so the writers take either.
+#ifndef RGBTOOL_PICTURES_IMAGE_IO_H
+#define RGBTOOL_PICTURES_IMAGE_IO_H
+
+#include <string>
+
+#include "rgbtool/input/frame_reader.h"
+
+namespace rgbtool {
+
+// The largest side a frame can have.
+constexpr int kMaxSide = 65535;
+
+// Raw: the rows of interleaved 8-bit RGB, top row first, nothing else.
+enum class ImageFormat { Png, Ppm, Raw };
+
+// "png", "ppm" (also "pnm") or "raw", any case.
+bool parseFormatName(const std::string& name, ImageFormat& format);
+// The format named by the path's extension (.png, .ppm, .pnm, .raw).
+bool formatFromPath(const std::string& path, ImageFormat& format);
+
+struct WriteOptions {
+  bool topRowFirst = false;  // frame holds the top row first (else the bottom row)
+  bool replace = true;       // an existing picture may be replaced
+};
+
+// Writes an interleaved RGB frame as a picture. path "-" writes to stdout.
+// The picture replaces path only once it is complete (see OutputFile); a
+// failure leaves what was there.
+bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
+                int width, int height, std::string& error, const WriteOptions& how = {});
+
+// A picture read into frame order: interleaved RGB, bottom row first.
+struct Image {
+  Pixels pixels;
+  int width = 0;
+  int height = 0;
+};
+
+// Reads only as much of a PNG or PPM file as its size needs. The format is
+// recognised by content, not by name. path "-" is standard input, read once
+// and kept for the calls that follow.
+bool readImageSize(const std::string& path, int& width, int& height, std::string& error);
+// Reads a whole PNG or PPM picture; palettes, grey and 16-bit samples are
+// turned into 8-bit RGB and an alpha channel is dropped.
+bool readImage(const std::string& path, Image& image, std::string& error);
+
+}  // namespace rgbtool
+
+#endif  // RGBTOOL_PICTURES_IMAGE_IO_H

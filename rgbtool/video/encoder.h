@@ -1,0 +1,26 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+// The video encoder, run in the program rgbtool-video so that only
+// `rgbtool video` loads FFmpeg's libraries: what it is asked to do, and
+// the run itself.
+#ifndef RGBTOOL_VIDEO_ENCODER_H
+#define RGBTOOL_VIDEO_ENCODER_H
+
+#include <string>
+
+namespace rgbtool {
+
+struct VideoOptions {
+  std::string file;
+  std::string out;
+  int crf = 23;
+  bool crfGiven = false;
+  std::string codec;  // empty: libx264, else the default H.264 encoder
+};
+
+// Encodes options.file into options.out; returns the exit status.
+int runVideo(const VideoOptions& options);
+
+}  // namespace rgbtool
+
+#endif  // RGBTOOL_VIDEO_ENCODER_H
