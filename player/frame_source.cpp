@@ -82,15 +82,71 @@ int64_t FrameSource::frames() {
   return frames_;
 }
 
-void FrameSource::seek(int64_t index) {
+void FrameSource::seek(const Target& target) {
   const std::lock_guard<std::mutex> lock(mutex_);
   for (Item& item : queue_)
     if (item.frame) spare_.push_back(std::move(item.frame));
   queue_.clear();
   ++generation_;
   seekPending_ = true;
-  seekTo_ = index;
+  seekTo_ = target;
   wake_.notify_all();
+}
+
+std::string FrameSource::startAt(const StartPoint& start) {
+  start_ = start;
+  started_ = false;
+  if (!seekable_) return "";
+  indexFrames();
+  if (reaches(start)) return "";
+  if (follow_) return "";  // the thread waits for the file to get there
+  const int64_t frames = static_cast<int64_t>(times_.size());
+  if (start.kind == StartPoint::Kind::Index)
+    return "--start " + describe(start) + ": the stream has " + std::to_string(frames) +
+           (frames == 1 ? " frame" : " frames");
+  return "--start " + describe(start) + " is after the last frame (at " +
+         describe(StartPoint{StartPoint::Kind::Time, times_.empty() ? 0 : times_.back()}) + ")";
+}
+
+bool FrameSource::reaches(const StartPoint& start) const {
+  const int64_t frames = static_cast<int64_t>(times_.size());
+  if (start.kind == StartPoint::Kind::Index) return start.value < frames;
+  return frames > 0 && start.value <= times_.back();
+}
+
+void FrameSource::indexFrames() {
+  int64_t count = 0;
+  if (rgb_reader_count(reader_, &count, nullptr) != RGB_OK) return;
+  for (auto k = static_cast<int64_t>(stamps_.size()); k < count; ++k) {
+    rgb_frame_info info{};
+    // A buffer of no bytes: the reader stops at the header and keeps the
+    // frame next, so only the header is read.
+    if (rgb_reader_seek(reader_, k) != RGB_OK ||
+        rgb_reader_next(reader_, nullptr, 0, 0, &info) != RGB_ECAPACITY)
+      break;
+    stamps_.push_back(info.stamp);
+    times_.push_back(timeline_.add(info.stamp));
+  }
+  rgb_reader_seek(reader_, position_);
+  const std::lock_guard<std::mutex> lock(mutex_);
+  frames_ = std::max(frames_, static_cast<int64_t>(stamps_.size()));
+}
+
+int64_t FrameSource::resolve(const Target& target) {
+  indexFrames();
+  const auto last = static_cast<int64_t>(times_.size()) - 1;
+  switch (target.kind) {
+    case Target::Kind::Index:
+      return target.value;
+    case Target::Kind::Last:
+      return std::max<int64_t>(last, 0);
+    case Target::Kind::Time:
+      break;
+  }
+  int64_t index = toolkit::frameAt(times_, target.value);
+  if (target.direction > 0) index = std::max(index, target.from + 1);
+  if (target.direction < 0) index = std::min(index, target.from - 1);
+  return std::clamp<int64_t>(index, 0, std::max<int64_t>(last, 0));
 }
 
 void FrameSource::run() {
@@ -159,18 +215,17 @@ void FrameSource::readFrames(const rgb_frame_info& first) {
     });
     if (seekPending_) {
       seekPending_ = false;
-      int64_t target = seekTo_;
+      started_ = true;  // a seek overrides a start not reached yet
+      const Target target = seekTo_;
       lock.unlock();
-      if (target == kLast) {
-        int64_t count = 0;
-        target = rgb_reader_count(reader_, &count, nullptr) == RGB_OK && count > 0 ? count - 1 : 0;
-      }
       // A target past the end keeps the position; the GLUT thread asks only
       // for frames it has seen counted.
-      rgb_reader_seek(reader_, target);
+      const int64_t index = resolve(target);
+      if (rgb_reader_seek(reader_, index) == RGB_OK) position_ = index;
       lock.lock();
       continue;
     }
+    if (!awaitStart(lock)) continue;
     const uint64_t generation = generation_;
     std::unique_ptr<Frame> frame;
     if (!spare_.empty()) {
@@ -192,8 +247,7 @@ void FrameSource::readFrames(const rgb_frame_info& first) {
       savedErrno = errno;
     }
     if (status == RGB_OK) {
-      frame->index = info.index;
-      frame->stamp = info.stamp;
+      place(*frame, info);
       toolkit::markRegion(frame->input.data(), frame->width, frame->height, region_,
                            frame->display.data());
     }
@@ -204,8 +258,7 @@ void FrameSource::readFrames(const rgb_frame_info& first) {
       continue;
     }
     if (status == RGB_OK) {
-      frames_ = std::max(frames_, info.index + 1);
-      queue_.push_back(Item{Next::Frame, std::move(frame)});
+      if (!beforeStart(frame)) push(std::move(frame));
       continue;
     }
     if (frame) spare_.push_back(std::move(frame));
@@ -215,9 +268,83 @@ void FrameSource::readFrames(const rgb_frame_info& first) {
       wake_.wait_for(lock, kFollowPoll, [&] { return seekPending_; });
       continue;
     }
-    if (status != RGB_END) error_ = describe(status, savedErrno);
+    if (status == RGB_END && !started_) {
+      status = RGB_ERANGE;
+      error_ = "the stream ended before --start " + describe(start_);
+    } else if (status != RGB_END) {
+      error_ = describe(status, savedErrno);
+    }
     if (!finish(status == RGB_END ? Next::End : Next::Error, lock)) return;
   }
+}
+
+void FrameSource::place(Frame& frame, const rgb_frame_info& info) {
+  frame.index = info.index;
+  frame.stamp = info.stamp;
+  position_ = info.index + 1;
+  if (!seekable_) {
+    frame.time = timeline_.add(info.stamp);
+    frame.step = timeline_.lastStep();
+    return;
+  }
+  // Frames are read in order from a place looked up before, so a frame not
+  // looked up yet (one appended since) is the next one.
+  const auto index = static_cast<std::size_t>(info.index);
+  if (index == stamps_.size()) {
+    stamps_.push_back(info.stamp);
+    times_.push_back(timeline_.add(info.stamp));
+  }
+  frame.time = times_.at(index);
+  frame.step = index == 0 ? 0 : toolkit::stampDelta(stamps_[index - 1], stamps_[index]);
+}
+
+bool FrameSource::awaitStart(std::unique_lock<std::mutex>& lock) {
+  if (started_ || !seekable_) return true;
+  lock.unlock();
+  indexFrames();
+  const bool reached = reaches(start_);
+  if (reached) {
+    const Target target{start_.kind == StartPoint::Kind::Index ? Target::Kind::Index
+                                                                : Target::Kind::Time,
+                        start_.value};
+    const int64_t index = resolve(target);
+    if (rgb_reader_seek(reader_, index) == RGB_OK) position_ = index;
+  }
+  lock.lock();
+  if (reached) {
+    started_ = true;
+    return true;
+  }
+  // Only a followed file gets here (startAt refused the others): wait for
+  // it to grow, answering seeks meanwhile.
+  wake_.wait_for(lock, kFollowPoll, [&] { return seekPending_; });
+  return false;
+}
+
+bool FrameSource::beforeStart(std::unique_ptr<Frame>& frame) {
+  if (started_) return false;
+  if (start_.kind == StartPoint::Kind::Index) {
+    if (frame->index >= start_.value) {
+      started_ = true;
+      return false;
+    }
+    spare_.push_back(std::move(frame));
+    return true;
+  }
+  if (frame->time < start_.value) {  // the frame shown at the start, so far
+    if (candidate_) spare_.push_back(std::move(candidate_));
+    candidate_ = std::move(frame);
+    return true;
+  }
+  started_ = true;
+  if (frame->time > start_.value && candidate_) push(std::move(candidate_));
+  if (candidate_) spare_.push_back(std::move(candidate_));
+  return false;
+}
+
+void FrameSource::push(std::unique_ptr<Frame> frame) {
+  frames_ = std::max(frames_, frame->index + 1);
+  queue_.push_back(Item{Next::Frame, std::move(frame)});
 }
 
 bool FrameSource::finish(Next kind, std::unique_lock<std::mutex>& lock) {

@@ -19,8 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "player/options.h"
 #include "rgb/rgb.h"
 #include "toolkit/marking.h"
+#include "toolkit/stamps.h"
 
 namespace rgbplay {
 
@@ -29,6 +31,9 @@ namespace rgbplay {
 struct Frame {
   int64_t index = 0;
   int32_t stamp = 0;
+  int64_t time = 0;  // ms from the first frame on the continuous timeline
+  int64_t step = 0;  // ms from the frame before's stamp, the short way round
+
   int width = 0;
   int height = 0;
   std::vector<unsigned char> input;
@@ -71,10 +76,24 @@ class FrameSource {
   void recycle(std::unique_ptr<Frame> frame);
   // The status and a reason for Next::Error.
   std::string error();
-  // Drops what is queued and has the thread read from frame `index` on;
-  // kLast is the last whole frame at the time of the request.
-  static constexpr int64_t kLast = -1;
-  void seek(int64_t index);
+  // Where a seek goes: frame `value`; the last whole frame at the time of
+  // the request; or the frame shown at time `value` (ms on the timeline),
+  // but at least one frame past `from` when `direction` is above 0 and one
+  // before it when below, so a seek always moves across long steps.
+  struct Target {
+    enum class Kind { Index, Last, Time };
+    Kind kind = Kind::Index;
+    int64_t value = 0;
+    int64_t from = 0;
+    int direction = 0;
+  };
+  // Drops what is queued and has the thread read from the target on.
+  void seek(const Target& target);
+  // Before start(): where reading begins. A file's frames are looked up at
+  // once: a start past its end is an error (its text returned) unless the
+  // file is followed, when the thread waits for the file to get there. A
+  // live stream's frames before the start are read and passed over.
+  std::string startAt(const StartPoint& start);
   // Whole frames known so far (the file's count, or frames read when live).
   int64_t frames();
 
@@ -87,6 +106,18 @@ class FrameSource {
   bool openLive();
   bool firstFrame(rgb_frame_info* first);
   void readFrames(const rgb_frame_info& first);
+  // Learns the stamps of the file's whole frames not known yet.
+  void indexFrames();
+  int64_t resolve(const Target& target);
+  // Whether the file's frames known so far reach the start.
+  bool reaches(const StartPoint& start) const;
+  // Whether the thread waits for the start (a followed file) and, for a
+  // live stream, whether `frame` is still before it: then it is passed
+  // over, or kept as `candidate_` (the frame shown at the start time).
+  bool awaitStart(std::unique_lock<std::mutex>& lock);
+  bool beforeStart(std::unique_ptr<Frame>& frame);
+  void place(Frame& frame, const rgb_frame_info& info);
+  void push(std::unique_ptr<Frame> frame);
   // Ends the stream with `kind` and, for a file, waits for a seek that
   // starts it again; false when the thread should end.
   bool finish(Next kind, std::unique_lock<std::mutex>& lock);
@@ -98,13 +129,22 @@ class FrameSource {
   bool follow_ = false;
   toolkit::MarkingRegion region_;
 
+  // Used by the reader thread only (and by startAt before it runs).
+  std::vector<int32_t> stamps_;  // a file's frames looked up so far
+  std::vector<int64_t> times_;
+  toolkit::Timeline timeline_;   // those frames', or a live stream's so far
+  int64_t position_ = 0;         // the next frame to read
+  bool started_ = true;          // the start has been reached
+  StartPoint start_;
+  std::unique_ptr<Frame> candidate_;
+
   std::mutex mutex_;
   std::condition_variable wake_;  // room in the queue, or a seek request
   std::deque<Item> queue_;
   std::vector<std::unique_ptr<Frame>> spare_;
   uint64_t generation_ = 0;  // bumped by every seek; older reads are dropped
   bool seekPending_ = false;
-  int64_t seekTo_ = 0;
+  Target seekTo_;
   int64_t frames_ = 0;
   std::string error_;
 };
