@@ -13,6 +13,7 @@
 #include <string>
 
 #include "player/pacing.h"
+#include "toolkit/stamps.h"
 
 namespace rgbplay {
 namespace {
@@ -22,12 +23,9 @@ constexpr const char* kProgram = "rgbplay";
 // clips, so larger values are refused as typing errors.
 constexpr long kMaxCoordinate = 65535;
 constexpr long kMaxThreshold = 255;
-// Far beyond any recording (31,000 years), small enough that no sum of
-// times overflows.
-constexpr int64_t kMaxStartMs = int64_t{1} << 50;
+// Far beyond any stream's frames, small enough for any sum of indexes.
 constexpr int64_t kMaxStartIndex = int64_t{1} << 50;
 constexpr int64_t kMsPerSecond = 1000;
-constexpr int kMaxFractionDigits = 3;
 
 enum LongOnly {
   kFps = 256,
@@ -173,55 +171,22 @@ bool parseRegion(const char* text, toolkit::MarkingRegion* region) {
   return true;
 }
 
-// A whole decimal number of at most `high` from [text, end).
+// A whole decimal number of at most `high` from [text, end): digits only.
 bool parseWhole(const char* text, const char* end, int64_t high, int64_t* value) {
   if (text == end || *text < '0' || *text > '9') return false;
   const auto [stop, error] = std::from_chars(text, end, *value);
   return error == std::errc() && stop == end && *value <= high;
 }
 
-bool endsWith(const std::string& text, const char* suffix) {
-  const std::size_t length = std::strlen(suffix);
-  return text.size() > length && text.compare(text.size() - length, length, suffix) == 0;
-}
-
-// Seconds with up to three decimals, as milliseconds.
-bool parseSeconds(const std::string& text, int64_t* ms) {
-  const std::size_t dot = text.find('.');
-  const std::string whole = text.substr(0, dot);
-  const std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
-  if (dot != std::string::npos &&
-      (fraction.empty() || fraction.size() > static_cast<std::size_t>(kMaxFractionDigits)))
-    return false;
-  int64_t seconds = 0;
-  int64_t part = 0;
-  if (!parseWhole(whole.data(), whole.data() + whole.size(), kMaxStartMs / kMsPerSecond,
-                  &seconds))
-    return false;
-  if (!fraction.empty() &&
-      !parseWhole(fraction.data(), fraction.data() + fraction.size(), kMsPerSecond, &part))
-    return false;
-  for (std::size_t k = fraction.size(); k < static_cast<std::size_t>(kMaxFractionDigits); ++k)
-    part *= 10;
-  *ms = seconds * kMsPerSecond + part;
-  return true;
-}
-
-// "120" (a frame index), "4.5s" or "4500ms" (a time).
-bool parseStart(const std::string& text, StartPoint* start) {
+// "120" (a frame index), or a time with its unit ("4.5s", "4500ms").
+bool parseStart(const std::string& text, StartPoint* start, std::string* error) {
   int64_t value = 0;
-  if (endsWith(text, "ms")) {
-    const std::string digits = text.substr(0, text.size() - 2);
-    if (!parseWhole(digits.data(), digits.data() + digits.size(), kMaxStartMs, &value))
-      return false;
-    *start = {StartPoint::Kind::Time, value};
-  } else if (endsWith(text, "s")) {
-    if (!parseSeconds(text.substr(0, text.size() - 1), &value)) return false;
-    *start = {StartPoint::Kind::Time, value};
-  } else {
-    if (!parseWhole(text.data(), text.data() + text.size(), kMaxStartIndex, &value)) return false;
+  if (parseWhole(text.data(), text.data() + text.size(), kMaxStartIndex, &value)) {
     *start = {StartPoint::Kind::Index, value};
+    return true;
   }
+  if (!toolkit::parseTime(text, value, *error)) return false;
+  *start = {StartPoint::Kind::Time, value};
   return true;
 }
 
@@ -276,11 +241,12 @@ int parseCommandLine(int argc, char** argv, Options& options) {
           return usageError("--speed wants a factor from 1/64 to 64, not '" +
                             std::string(optarg) + "'");
         break;
-      case kStart:
-        if (!parseStart(optarg, &options.start))
-          return usageError("--start wants a frame index (120) or a time with s or ms "
-                            "(4.5s, 4500ms), not '" + std::string(optarg) + "'");
+      case kStart: {
+        std::string error;
+        if (!parseStart(optarg, &options.start, &error))
+          return usageError("--start wants a frame index (a whole number) or a time: " + error);
         break;
+      }
       case kLoop:
         options.loop = true;
         break;
