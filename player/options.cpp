@@ -107,16 +107,15 @@ void printUsage() {
       "  -h, --help         print this message and exit\n"
       "  -V, --version      print the version and exit\n"
       "\n"
-      "Exit status: 0 after q or Escape, or at the end with --exit-at-end; 1 when\n"
-      "the input cannot be played or a damaged frame is reached (the reason on\n"
-      "stderr); 2 for a mistake on the command line.\n"
-      "\n"
       "Examples:\n"
-      "  rgbplay recording.rgb\n"
-      "  rgbplay --start 90s --speed 4 recording.rgb\n"
-      "  rgbplay --exit-at-end --start 120 recording.rgb\n"
-      "  rgbplay --follow --start 0 growing.rgb\n"
-      "  producer | rgbplay -\n",
+      "  Play a recording from 90 s on, four times as fast:\n"
+      "    $ rgbplay --start 90s --speed 4 recording.rgb\n"
+      "  Show frame 120 to the last one, then return (in a script):\n"
+      "    $ rgbplay --exit-at-end --start 120 recording.rgb\n"
+      "  Watch a file that a recorder is still writing:\n"
+      "    $ rgbplay --follow growing.rgb\n"
+      "  Watch a producer live:\n"
+      "    $ producer | rgbplay -\n",
       kProgram, static_cast<long long>(kJumpCapMs / kMsPerSecond),
       static_cast<long long>(kJumpCapMs / kMsPerSecond), kDefaultHoldMs / kMsPerSecond,
       static_cast<long long>(kSeekStepMs / kMsPerSecond), kMinSpeed, kMaxSpeed, kMinSpeed,

@@ -8,15 +8,20 @@ file(MAKE_DIRECTORY ${RGB_MAN_DIR})
 
 set(RGB_MAN_PAGES)
 # page: the page's name; program: the program, or a wrapper script that runs
-# one of its commands under that name.
+# one of its commands under that name; after the description, help2man
+# include files with sections --help does not give (EXIT STATUS).
 function(rgb_man_page page program target description)
   set(output ${RGB_MAN_DIR}/${page}.1)
+  set(includes)
+  foreach(include IN LISTS ARGN)
+    list(APPEND includes --include=${include})
+  endforeach()
   add_custom_command(
     OUTPUT ${output}
     COMMAND ${HELP2MAN_PROGRAM} --no-info --no-discard-stderr
             "--name=${description}" "--version-string=${PROJECT_VERSION}"
-            --output=${output} ${program}
-    DEPENDS ${target} ${program}
+            ${includes} --output=${output} ${program}
+    DEPENDS ${target} ${program} ${ARGN}
     COMMENT "Manual page ${page}(1)"
     VERBATIM)
   set(RGB_MAN_PAGES ${RGB_MAN_PAGES} ${output} PARENT_SCOPE)
@@ -50,7 +55,8 @@ if(TARGET zu_korve)
                "show a live RGB frame stream with its region of interest marked")
 endif()
 if(TARGET rgbplay)
-  rgb_man_page(rgbplay $<TARGET_FILE:rgbplay> rgbplay "play an RGB frame stream at its recorded pace")
+  rgb_man_page(rgbplay $<TARGET_FILE:rgbplay> rgbplay "play an RGB frame stream at its recorded pace"
+               ${PROJECT_SOURCE_DIR}/player/rgbplay.h2m)
 endif()
 add_custom_target(rgb_manuals ALL DEPENDS ${RGB_MAN_PAGES})
 set(RGB_MAN_PAGES ${RGB_MAN_PAGES} PARENT_SCOPE)
