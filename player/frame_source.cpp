@@ -143,7 +143,7 @@ int64_t FrameSource::resolve(const Target& target) {
     case Target::Kind::Time:
       break;
   }
-  int64_t index = toolkit::frameAt(times_, target.value);
+  int64_t index = toolkit::framesBetween(times_, target.value, target.value).first;
   if (target.direction > 0) index = std::max(index, target.from + 1);
   if (target.direction < 0) index = std::min(index, target.from - 1);
   return std::clamp<int64_t>(index, 0, std::max<int64_t>(last, 0));
@@ -331,14 +331,11 @@ bool FrameSource::beforeStart(std::unique_ptr<Frame>& frame) {
     spare_.push_back(std::move(frame));
     return true;
   }
-  if (frame->time < start_.value) {  // the frame shown at the start, so far
-    if (candidate_) spare_.push_back(std::move(candidate_));
-    candidate_ = std::move(frame);
+  if (frame->time < start_.value) {
+    spare_.push_back(std::move(frame));
     return true;
   }
   started_ = true;
-  if (frame->time > start_.value && candidate_) push(std::move(candidate_));
-  if (candidate_) spare_.push_back(std::move(candidate_));
   return false;
 }
 

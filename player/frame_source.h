@@ -77,7 +77,8 @@ class FrameSource {
   // The status and a reason for Next::Error.
   std::string error();
   // Where a seek goes: frame `value`; the last whole frame at the time of
-  // the request; or the frame shown at time `value` (ms on the timeline),
+  // the request; or the first frame at or after time `value` (ms on the
+  // timeline),
   // but at least one frame past `from` when `direction` is above 0 and one
   // before it when below, so a seek always moves across long steps.
   struct Target {
@@ -113,7 +114,7 @@ class FrameSource {
   bool reaches(const StartPoint& start) const;
   // Whether the thread waits for the start (a followed file) and, for a
   // live stream, whether `frame` is still before it: then it is passed
-  // over, or kept as `candidate_` (the frame shown at the start time).
+  // over.
   bool awaitStart(std::unique_lock<std::mutex>& lock);
   bool beforeStart(std::unique_ptr<Frame>& frame);
   void place(Frame& frame, const rgb_frame_info& info);
@@ -136,7 +137,6 @@ class FrameSource {
   int64_t position_ = 0;         // the next frame to read
   bool started_ = true;          // the start has been reached
   StartPoint start_;
-  std::unique_ptr<Frame> candidate_;
 
   std::mutex mutex_;
   std::condition_variable wake_;  // room in the queue, or a seek request

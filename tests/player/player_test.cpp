@@ -313,7 +313,7 @@ TEST_F(Player, StartsAtAnIndexOrATimeLoopsAndExitsAtTheEnd) {
   const std::vector<Case> cases{
       {{}, 0},
       {{"--start", "3"}, 3},
-      {{"--start", "250ms"}, 2},  // the frame shown at 250 ms
+      {{"--start", "250ms"}, 3},  // the first frame at or after 250 ms
       {{"--start", "0.3s"}, 3},
       {{"--start", "0.5s"}, 5},
   };
@@ -364,7 +364,7 @@ TEST_F(Player, StartsAtAnIndexOrATimeLoopsAndExitsAtTheEnd) {
 }
 
 TEST_F(Player, SeekKeysMoveFiveSecondsOnTheTimelineAndAtLeastOneFrame) {
-  // One frame a second, then a gap of 20 s: a seek crosses it in one frame.
+  // One frame a second, then a gap of 20 s.
   constexpr int32_t kCycle = 10000000;  // the stamps' documented cycle, in ms
   std::vector<int32_t> stamps;
   for (int32_t k = 0; k < 10; ++k) stamps.push_back((9995000 + 1000 * k) % kCycle);  // wraps
@@ -379,11 +379,13 @@ TEST_F(Player, SeekKeysMoveFiveSecondsOnTheTimelineAndAtLeastOneFrame) {
   constexpr unsigned long kUp = 0xff52;
   constexpr unsigned long kDown = 0xff54;
   // Paused: each key shows its frame and stays paused.
-  // Frame k is at k s up to frame 9; frame 10 at 29 s.
+  // Frame k is at k s up to frame 9; frame 10 at 29 s. A seek goes to the
+  // first frame at or after its time, but at least one frame on or back.
   const std::vector<std::pair<unsigned long, int>> steps{
-      {kUp, at + 5}, {kUp, 9},    {kUp, 10},  // across the gap: the next frame
-      {kUp, 10},                              // the last frame stays
-      {kDown, 9},    {kDown, 4},  {kDown, 0}, {kDown, 0}};
+      {kUp, at + 5}, {kUp, 10},  // across the gap
+      {kUp, 10},                 // the last frame stays
+      {kDown, 9},                // 24 s: back one frame at least
+      {kDown, 4},    {kDown, 0}, {kDown, 0}};
   for (const auto& [key, index] : steps) {
     x.typeKey(window, key);
     waitForFrame(window, index);
