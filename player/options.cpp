@@ -14,6 +14,7 @@
 
 #include "player/pacing.h"
 #include "toolkit/stamps.h"
+#include "toolkit/standard_streams.h"
 
 namespace rgbplay {
 namespace {
@@ -195,16 +196,15 @@ std::string conflict(const Options& options) {
   if (options.follow && options.loop) return "--follow waits for more frames; --loop cannot";
   if (options.follow && options.exitAtEnd)
     return "--follow waits for more frames, so --exit-at-end never comes";
-  if (options.loop && options.input == "-") return "--loop needs a file; standard input plays once";
   return "";
 }
 
 // Help and version text that never reached standard output (closed, a full
 // disk) is a failure, not a success.
 int finishStandardOutput() {
-  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return kExitOk;
-  std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram,
-               std::strerror(errno));
+  std::string error;
+  if (toolkit::finishStdout(error)) return kExitOk;
+  toolkit::report(error);
   return kExitFailure;
 }
 
@@ -220,7 +220,8 @@ std::string describe(const StartPoint& start) {
 }
 
 int usageError(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram, message.c_str(), kProgram);
+  toolkit::report(message);
+  std::fprintf(stderr, "Try '%s --help'.\n", kProgram);
   return kExitUsage;
 }
 
@@ -275,7 +276,7 @@ int parseCommandLine(int argc, char** argv, Options& options) {
         printUsage();
         return finishStandardOutput();
       case kVersion:
-        std::printf("%s %s\n", kProgram, RGBPLAY_VERSION);
+        std::printf("%s\n", toolkit::versionLine().c_str());
         return finishStandardOutput();
       case ':':
         return usageError(std::string(argv[optind - 1]) + " needs a value");

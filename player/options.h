@@ -8,12 +8,13 @@
 #include <string>
 
 #include "toolkit/marking.h"
+#include "toolkit/program.h"
 
 namespace rgbplay {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+using toolkit::kExitFailure;
+using toolkit::kExitOk;
+using toolkit::kExitUsage;
 // Returned by parseCommandLine when the program goes on.
 constexpr int kContinue = -1;
 

@@ -10,13 +10,14 @@
 #include <cstdlib>
 
 #include "player/title.h"
+#include "toolkit/program.h"
 #include "toolkit/window.h"
 
 namespace rgbplay {
 namespace {
 
 using Millis = std::chrono::duration<double, std::milli>;
-using Target = FrameSource::Target;
+using Target = FrameQueue::Target;
 
 constexpr unsigned char kEscape = 27;
 // The timer never sleeps longer than this, so new frames, keys' effects and
@@ -48,10 +49,10 @@ void updateTitle(Clock::time_point now) {
   facts.name = player->options.input;
   if (const Frame* frame = player->current.get()) {
     facts.haveFrame = true;
-    facts.index = frame->index;
+    facts.index = frame->index();
     facts.frames = player->source->seekable() ? player->source->frames() : -1;
     facts.time = frame->time;
-    facts.stamp = frame->stamp;
+    facts.stamp = frame->stamp();
     facts.step = frame->step;
     facts.rate = measuredRate(now);
   }
@@ -71,7 +72,7 @@ void show(std::unique_ptr<Frame> frame, Clock::time_point now, Clock::time_point
   if (!player->sized) {
     int width = 0;
     int height = 0;
-    windowSizeFor(*player, frame->width, frame->height, &width, &height);
+    windowSizeFor(*player, frame->width(), frame->height(), &width, &height);
     glutReshapeWindow(width, height);
     player->sized = true;
   }
@@ -185,16 +186,16 @@ void display() {
     int left = 0;
     int bottom = 0;
     if (player->fit) {
-      zoom = static_cast<float>(std::min(static_cast<double>(player->windowWidth) / frame.width,
-                                         static_cast<double>(player->windowHeight) / frame.height));
+      zoom = static_cast<float>(std::min(static_cast<double>(player->windowWidth) / frame.width(),
+                                         static_cast<double>(player->windowHeight) / frame.height()));
       left = std::max(0, static_cast<int>((player->windowWidth -
-                                           static_cast<double>(frame.width) * zoom) / 2));
+                                           static_cast<double>(frame.width()) * zoom) / 2));
       bottom = std::max(0, static_cast<int>((player->windowHeight -
-                                             static_cast<double>(frame.height) * zoom) / 2));
+                                             static_cast<double>(frame.height()) * zoom) / 2));
     }
     if (zoom > 0)
-      toolkit::drawPicture(player->marked ? frame.display.data() : frame.input.data(), frame.width,
-                           frame.height, left, bottom, zoom);
+      toolkit::drawPicture(player->marked ? frame.display.get() : frame.picture.pixels(),
+                           frame.width(), frame.height(), left, bottom, zoom);
   }
   glFlush();
   glutSwapBuffers();
@@ -211,7 +212,7 @@ void reshape(int width, int height) {
 void seekBy(int direction) {
   if (!player->source->seekable() || !player->current) return;
   const Frame& at = *player->current;
-  seekTo({Target::Kind::Time, at.time + direction * kSeekStepMs, at.index, direction});
+  seekTo({Target::Kind::Time, at.time + direction * kSeekStepMs, at.index(), direction});
 }
 
 void key(unsigned char pressed, int, int) {
@@ -250,7 +251,7 @@ void key(unsigned char pressed, int, int) {
 void specialKey(int pressed, int, int) {
   const bool paused = !player->playing;
   const bool seekable = player->source->seekable();
-  const int64_t index = player->current ? player->current->index : -1;
+  const int64_t index = player->current ? player->current->index() : -1;
   switch (pressed) {
     case GLUT_KEY_LEFT:
       if (paused && seekable && index > 0) seekTo({Target::Kind::Index, index - 1});
@@ -284,7 +285,7 @@ void quit(int status) {
 }
 
 void fail(const Player& failing, const std::string& reason) {
-  std::fprintf(stderr, "rgbplay: %s: %s\n", failing.options.input.c_str(), reason.c_str());
+  toolkit::report(failing.options.input + ": " + reason);
   quit(kExitFailure);
 }
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "player/frame_source.h"
+#include "player/frame_queue.h"
 #include "player/options.h"
 #include "player/pacing.h"
 
@@ -21,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 // process ends (the reader thread may still be running then).
 struct Player {
   Options options;
-  FrameSource* source = nullptr;
+  FrameQueue* source = nullptr;
   std::unique_ptr<Frame> current;
   bool playing = true;
   bool ended = false;        // the source said End after the current frame
@@ -32,7 +32,8 @@ struct Player {
   bool sized = false;  // the window has the picture's size
   double speed = 1;
   // How long the current frame stays when nothing follows it (the end, a
-  // loop, damage): the last wait between two frames, in stream ms.
+  // loop, damage) and the step into it was none: the last wait between two
+  // frames, in stream ms.
   double holdMs = kDefaultHoldMs;
   Clock::time_point due;  // when the current frame was due
   std::deque<Clock::time_point> shown;
