@@ -8,6 +8,8 @@
 #include <thread>
 #include <utility>
 
+#include "toolkit/program.h"
+
 namespace rgbplay {
 namespace {
 
@@ -21,7 +23,14 @@ constexpr std::chrono::milliseconds kFollowPoll(40);
 
 FrameQueue::FrameQueue(std::string path, bool follow, const StartPoint& start,
                        const toolkit::MarkingRegion& region)
-    : path_(std::move(path)), follow_(follow), start_(start), region_(region) {}
+    : path_(std::move(path)), follow_(follow), start_(start), region_(region) {
+  // A followed file cut short or replaced is read again from its frame 0:
+  // the stamps learnt from it are no longer its own.
+  source_.setNotice([this](const std::string& words) {
+    toolkit::report(path_ + ": " + words);
+    relearn_ = true;
+  });
+}
 
 std::string FrameQueue::openFile() {
   if (!source_.open(path_)) return source_.error();

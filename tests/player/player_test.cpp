@@ -623,7 +623,7 @@ TEST_F(Player, PlaysStandardInputToItsEnd) {
   quitWithSuccess(window);
 }
 
-TEST_F(Player, FollowsAFileThatGrowsEvenThroughAHalfWrittenFrame) {
+TEST_F(Player, FollowsAFileThatGrowsEvenThroughAHalfWrittenFrameOrIsWrittenAnew) {
   const Picture first = samplePicture(120, 90, 50);
   const Picture second = samplePicture(120, 90, 51);
   const Window window = play({first}, {2000}, {"--follow"});
@@ -644,7 +644,20 @@ TEST_F(Player, FollowsAFileThatGrowsEvenThroughAHalfWrittenFrame) {
       "frame 1 of 2");
   expectShows(window, expectedDisplay(second));
   EXPECT_TRUE(player->running());
-  quitWithSuccess(window);
+
+  // The recorder starts over: the file is cut and written anew. It is read
+  // again from its frame 0, with its own timeline, and the player says so.
+  const Picture third = samplePicture(120, 90, 52);
+  const Picture fourth = samplePicture(120, 90, 53);
+  rgbtest::writeFile(path, streamOf({third, fourth}, {9000, 9500}));
+  waitForTitle(
+      window, [](const std::string& t) { return has(t, "frame 1 of 2   time 0.500 s   "); },
+      "frame 1 of 2 at 0.5 s");
+  expectShows(window, expectedDisplay(fourth));
+  x.typeKey(window, 'q');
+  const xtest::Exit exit = player->wait();
+  EXPECT_EQ(exit.status, 0);
+  EXPECT_TRUE(has(exit.err, "rgbplay: " + path + ": cut short")) << exit.err;
 }
 
 TEST_F(Player, MarksTheRegionAndThresholdGivenOnTheCommandLine) {
