@@ -6,6 +6,7 @@
 #include <GL/glut.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <string>
 
 #include "player/frame_queue.h"
@@ -40,7 +41,8 @@ int openSource(Player& player) {
   const Options& options = player.options;
   const bool atOnce = opensAtOnce(options.input);
   if (options.input == "-" && toolkit::stdinClosed()) fail(player, "standard input is closed");
-  player.source = new FrameQueue(options.input, options.follow, options.start, options.region);
+  player.source =
+      std::make_unique<FrameQueue>(options.input, options.follow, options.start, options.region);
   if (atOnce) {
     const std::string unplayable = player.source->openFile();
     if (!unplayable.empty()) fail(player, unplayable);
@@ -62,7 +64,9 @@ int main(int argc, char** argv) {
     toolkit::report("cannot keep the closed standard streams closed");
     return kExitFailure;
   }
-  auto* player = new Player;
+  // Never destroyed once playing: play() ends the process without
+  // unwinding, while the reader thread may still use its queue.
+  const auto player = std::make_unique<Player>();
   int status = parseCommandLine(argc, argv, player->options);
   if (status != kContinue) return status;
   player->speed = player->options.speed;

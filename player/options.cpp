@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "player/pacing.h"
@@ -28,7 +27,7 @@ constexpr long kMaxThreshold = 255;
 constexpr int64_t kMaxStartIndex = int64_t{1} << 50;
 constexpr int64_t kMsPerSecond = 1000;
 
-enum LongOnly {
+enum OptionId {
   kFps = 256,
   kSpeed,
   kStart,

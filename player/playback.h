@@ -17,11 +17,12 @@ namespace rgbplay {
 
 using Clock = std::chrono::steady_clock;
 
-// The player's state: used only on the GLUT thread and alive until the
-// process ends (the reader thread may still be running then).
+// The player's state: used only on the GLUT thread. Once playing it is
+// alive until the process ends (the reader thread may still be running
+// then); before, it is released like any object.
 struct Player {
   Options options;
-  FrameQueue* source = nullptr;
+  std::unique_ptr<FrameQueue> source;
   std::unique_ptr<Frame> current;
   bool playing = true;
   bool ended = false;        // the source said End after the current frame

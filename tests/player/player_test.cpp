@@ -338,9 +338,13 @@ TEST_F(Player, StartsAtAnIndexOrATimeLoopsAndExitsAtTheEnd) {
     EXPECT_TRUE(exit.exited) << what;
     EXPECT_EQ(exit.status, 0) << what;
     EXPECT_EQ(exit.err, "") << what;
-    std::vector<int> expected;
-    for (int k = c.first; k < 6; ++k) expected.push_back(k);
-    EXPECT_EQ(indexesShown(log), expected) << what;
+    // From the start to the last frame, in order. (A frame whose successor
+    // is due as well may be passed over on a loaded machine.)
+    const std::vector<int> shown = indexesShown(log);
+    ASSERT_FALSE(shown.empty()) << what;
+    EXPECT_EQ(shown.front(), c.first) << what;
+    EXPECT_EQ(shown.back(), 5) << what;
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << what;
     // The frames' steps, and the last frame held for the step before it.
     EXPECT_GE(msBetween(began, xtest::Clock::now()), 100.0 * (6 - c.first) - kPaceTolerance)
         << what;
@@ -360,14 +364,18 @@ TEST_F(Player, StartsAtAnIndexOrATimeLoopsAndExitsAtTheEnd) {
 
   // --loop: after the last frame, the first again.
   const Window window = play(pictures, stamps, {"--loop"});
-  const TitleLog log = recordTitles(x, window, [](const TitleLog& sofar) {
-    const std::vector<int> shown = indexesShown(sofar);
-    return std::count(shown.begin(), shown.end(), 2) == 2;
-  });
+  // Played on after the wrap: a frame from 2 on after the first frame 5.
+  const auto playedOn = [](const std::vector<int>& shown) {
+    const auto wrap = std::find(shown.begin(), shown.end(), 5);
+    return std::find_if(wrap, shown.end(), [](int k) { return k >= 2 && k < 5; }) != shown.end();
+  };
+  const TitleLog log = recordTitles(
+      x, window, [&](const TitleLog& sofar) { return playedOn(indexesShown(sofar)); });
   const std::vector<int> shown = indexesShown(log);
+  ASSERT_TRUE(playedOn(shown)) << "no second round";
   const auto wrap = std::find(shown.begin(), shown.end(), 5);
-  ASSERT_NE(wrap, shown.end()) << "the last frame never showed";
-  EXPECT_EQ(std::vector<int>(wrap, shown.end()), std::vector<int>({5, 0, 1, 2}));
+  EXPECT_EQ(*(wrap + 1), 0) << "the first frame did not follow the last";
+  EXPECT_TRUE(std::is_sorted(wrap + 1, shown.end()));
   EXPECT_TRUE(has(log.back().title, "   loop")) << log.back().title;
   quitWithSuccess(window);
 }
