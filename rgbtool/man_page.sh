@@ -5,11 +5,13 @@
 # the --help of one of its commands, so that the page never drifts from the
 # options. NAME empty takes the page's NAME line from the first line of
 # --help (a command's summary).
-# Usage: man_page.sh HELP2MAN OUTPUT VERSION NAME PROGRAM [COMMAND]
+# Usage: man_page.sh HELP2MAN OUTPUT VERSION NAME PROGRAM [COMMAND [INCLUDE]]
+# INCLUDE: a help2man include file (sections --help does not give).
 set -eu
 help2man=$1 output=$2 version=$3 name=$4
 RGB_MAN_PROGRAM=$5
 RGB_MAN_COMMAND=${6-}
+include=${7-}
 export RGB_MAN_PROGRAM RGB_MAN_COMMAND
 
 work=$(mktemp -d)
@@ -31,4 +33,4 @@ if [ -z "$name" ]; then
   name=$("$work/$page" --help | sed -n '1{s/\.$//;s/^./\L&/;p;}')
 fi
 "$help2man" --no-info --no-discard-stderr "--name=$name" "--version-string=$version" \
-  "--output=$output" "$work/$page"
+  ${include:+"--include=$include"} "--output=$output" "$work/$page"
