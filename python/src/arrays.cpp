@@ -4,9 +4,12 @@
 
 #include <sys/mman.h>
 
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <utility>
+
+#include "buffer_cache.h"
 
 namespace rgbstream {
 namespace {
@@ -18,20 +21,9 @@ namespace {
 // fills them, instead of one fault per 4 KiB page.
 constexpr std::size_t kMapThreshold = std::size_t{64} << 20;
 
-struct Memory {
-  void* address;
-  std::size_t bytes;
-  bool mapped;
-};
-
-void freeAddress(const Memory& memory) {
-  if (memory.mapped) munmap(memory.address, memory.bytes);
-  else std::free(memory.address);
-}
-
 void release(void* pointer) {
   const std::unique_ptr<Memory> memory(static_cast<Memory*>(pointer));
-  freeAddress(*memory);
+  BufferCache::instance().give(*memory);
 }
 
 std::size_t bytesOf(const std::vector<py::ssize_t>& shape) {
@@ -49,7 +41,7 @@ py::array_t<uint8_t> arrayOver(std::vector<py::ssize_t> shape, Memory memory) {
     owned = std::make_unique<Memory>(memory);
     owner = py::capsule(owned.get(), release);
   } catch (...) {
-    freeAddress(memory);
+    freeMemory(memory);
     throw;
   }
   owned.release();  // the capsule's now
@@ -58,8 +50,11 @@ py::array_t<uint8_t> arrayOver(std::vector<py::ssize_t> shape, Memory memory) {
 
 }  // namespace
 
-py::array_t<uint8_t> newArray(std::vector<py::ssize_t> shape) {
+py::array_t<uint8_t> newArray(std::vector<py::ssize_t> shape, bool* fresh) {
   const std::size_t bytes = bytesOf(shape);
+  const Memory kept = BufferCache::instance().take(bytes);
+  if (fresh) *fresh = kept.address == nullptr;
+  if (kept.address) return arrayOver(std::move(shape), kept);
   if (bytes >= kMapThreshold) {
     void* address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (address == MAP_FAILED) throw std::bad_alloc();

@@ -16,9 +16,11 @@ namespace rgbstream {
 
 namespace py = pybind11;
 
-// A fresh uint8 array nobody has written yet (fill it with the library's
-// RGB_FRESH_BUFFER hint).
-py::array_t<uint8_t> newArray(std::vector<py::ssize_t> shape);
+// A uint8 array over memory of its own: a block of a released array when
+// one of about its size is kept (see buffer_cache.h), else memory nobody
+// has written yet; *fresh, when given, tells which (fill fresh memory with
+// the library's RGB_FRESH_BUFFER hint).
+py::array_t<uint8_t> newArray(std::vector<py::ssize_t> shape, bool* fresh = nullptr);
 
 // A buffer that rgb_reader_next_grow sizes; freed unless handed on.
 class GrowBuffer {

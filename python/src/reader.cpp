@@ -132,11 +132,10 @@ py::array_t<int32_t> Reader::stamps(int64_t start, int64_t stop) {
 }
 
 int Reader::readInto(rgb_reader* reader, unsigned char* out, const rgb_frame_info& first,
-                     bool alpha, rgb_frame_info* got) {
+                     bool alpha, bool fresh, rgb_frame_info* got) {
   if (!alpha) {
-    // Every array handed in here was made by newArray for this read.
     return rgb_reader_next(reader, out, pixelsOf(first.width, first.height, kRgb),
-                           RGB_TOP_ROW_FIRST | RGB_FRESH_BUFFER, got);
+                           RGB_TOP_ROW_FIRST | (fresh ? RGB_FRESH_BUFFER : 0), got);
   }
   // The planes come as stored and are interleaved here; their buffer grows
   // only with pixels the stream holds, never with a declared size alone.
@@ -149,12 +148,13 @@ int Reader::readInto(rgb_reader* reader, unsigned char* out, const rgb_frame_inf
 
 py::tuple Reader::frame(int64_t index, bool alpha) {
   const rgb_frame_info first = firstFrame();
-  py::array_t<uint8_t> image = newArray({first.height, first.width, alpha ? kRgba : kRgb});
+  bool fresh = false;
+  py::array_t<uint8_t> image = newArray({first.height, first.width, alpha ? kRgba : kRgb}, &fresh);
   unsigned char* pixels = image.mutable_data();
   rgb_frame_info got{};
   const Outcome read = locked([&](rgb_reader* reader, Outcome& outcome) {
     int status = seekCounted(reader, index, &outcome);
-    if (status == RGB_OK) status = readInto(reader, pixels, first, alpha, &got);
+    if (status == RGB_OK) status = readInto(reader, pixels, first, alpha, fresh, &got);
     if (status == RGB_END) status = RGB_ETRUNCATED;
     return status;
   });
@@ -198,8 +198,9 @@ py::tuple Reader::readFrames(int64_t start, int64_t count, int64_t step, bool al
   rgb_frame_info first{};
   if (count > 0) first = firstFrame();
   else firstFrameIfAny(&first);
+  bool fresh = false;
   py::array_t<uint8_t> images = newArray({static_cast<py::ssize_t>(count), first.height,
-                                          first.width, channels});
+                                          first.width, channels}, &fresh);
   py::array_t<int32_t> stamps(static_cast<py::ssize_t>(count));
   const std::size_t frameBytes = pixelsOf(first.width, first.height, channels);
   unsigned char* pixels = images.mutable_data();
@@ -215,7 +216,7 @@ py::tuple Reader::readFrames(int64_t start, int64_t count, int64_t step, bool al
       rgb_frame_info got{};
       if (status == RGB_OK)
         status = readInto(reader, pixels + static_cast<std::size_t>(done) * frameBytes, first,
-                          alpha, &got);
+                          alpha, fresh, &got);
       if (status == RGB_END) status = RGB_ETRUNCATED;
       if (status != RGB_OK) break;
       times[done] = got.stamp;

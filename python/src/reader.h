@@ -81,9 +81,10 @@ class Reader {
   // The same, or false while the stream has no whole first header.
   bool firstFrameIfAny(rgb_frame_info* first);
   // Reads the next frame, of the first frame's shape, into out (H * W * 3
-  // bytes, or H * W * 4 with alpha). Called inside `locked`.
+  // bytes, or H * W * 4 with alpha; `fresh` when nobody wrote it yet).
+  // Called inside `locked`.
   int readInto(rgb_reader* reader, unsigned char* out, const rgb_frame_info& first, bool alpha,
-               rgb_frame_info* got);
+               bool fresh, rgb_frame_info* got);
   int seekCounted(rgb_reader* reader, int64_t index, Outcome* outcome);
 
   std::string path_;
