@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: MIT
 // Arbitrary bytes as a frame file: counted with getRGBNoOfFrames, then that
 // many frames read from the rewound stream, as the file readers do; then the
-// file readers themselves on the same bytes through a real path.
+// file readers themselves on the same bytes through a real path, and the
+// handle reader on that path.
 #include <climits>
 #include <cstring>
 
@@ -74,10 +75,21 @@ void checkFileReaders(const uint8_t* data, std::size_t size, const Loaded& expec
                             static_cast<std::size_t>(expected.frames) * sizeof(int)) == 0);
 }
 
+// The handle reader by path: a file, whose size says whether a frame is
+// all there before the buffer grows for it.
+void checkHandleReader(const uint8_t* data, std::size_t size) {
+  const rgbfuzz::InputFile file(data, size);
+  rgb_reader* reader = nullptr;
+  RGBFUZZ_CHECK(rgb_reader_open(&reader, file.path()) == RGB_OK);
+  rgbfuzz::checkGrowingReader(data, size, reader, true);
+  rgb_reader_close(reader);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Loaded loaded;
   if (loadStream(data, size, &loaded)) checkFileReaders(data, size, loaded);
+  checkHandleReader(data, size);
   return 0;
 }

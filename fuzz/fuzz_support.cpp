@@ -114,6 +114,82 @@ void checkFrames(const uint8_t* data, const unsigned char* images, const int* ti
   }
 }
 
+namespace {
+
+// The status the readers give for the frame at `at`, which is not one of
+// the complete frames: the end, a damaged header, a size change, or pixels
+// cut short (RGB_OK here: the header itself reads).
+int headerStatus(const uint8_t* at, std::size_t left, const Peek& first, bool isFirst) {
+  if (left == 0) return RGB_END;
+  const Peek peek = peekHeader(at, left);
+  if (!peek.complete) return RGB_ESHORTHEADER;
+  if (!peek.valid) return RGB_EMAGIC;  // one of the header statuses; see the caller
+  if (!isFirst && (peek.width != first.width || peek.height != first.height || peek.planes != first.planes))
+    return RGB_ESIZECHANGE;
+  return RGB_OK;
+}
+
+bool isHeaderRejection(int status) {
+  return status == RGB_EMAGIC || status == RGB_ESTORAGE || status == RGB_EBPC ||
+         status == RGB_EDIMENSION || status == RGB_EPLANES;
+}
+
+}  // namespace
+
+void checkGrowingReader(const uint8_t* data, std::size_t size, rgb_reader* reader, bool seekable) {
+  const Peek first = peekHeader(data, size);
+  const int complete = completeFrames(data, size, static_cast<int>(size / kHeaderBytes) + 1);
+  if (first.tooManyEmptyRows(complete + 1)) return;
+  unsigned char* pixels = nullptr;
+  std::size_t capacity = 0;
+  for (int n = 0; n <= complete; ++n) {
+    const std::size_t offset = static_cast<std::size_t>(n) * (first.valid ? first.frameBytes() : 0);
+    const uint8_t* at = data + offset;
+    const Peek frame = peekHeader(at, size - offset);
+    const int flags = n % 2 == 0 ? 0 : RGB_PLANAR;
+    rgb_frame_info next{};
+    next.index = -1;
+    const int peeked = rgb_reader_peek(reader, &next);
+    RGBFUZZ_CHECK(next.index == n);
+    rgb_frame_info info{};
+    info.index = -1;
+    unsigned char* const before = pixels;
+    const std::size_t capacityBefore = capacity;
+    const int status = rgb_reader_next_grow(reader, &pixels, &capacity, flags, &info);
+    RGBFUZZ_CHECK(info.index == n);
+    if (n < complete) {
+      RGBFUZZ_CHECK(peeked == RGB_OK && status == RGB_OK);
+      RGBFUZZ_CHECK(next.width == frame.width && next.height == frame.height &&
+                    next.planes == frame.planes && next.stamp == frame.stamp);
+      const std::size_t plane = std::size_t{frame.width} * frame.height;
+      if (flags & RGB_PLANAR) {
+        RGBFUZZ_CHECK(capacity >= plane * frame.planes);
+        RGBFUZZ_CHECK(plane == 0 || std::memcmp(pixels, at + kHeaderBytes, plane * frame.planes) == 0);
+      } else {
+        RGBFUZZ_CHECK(capacity >= plane * 3);
+        if (plane > 0) checkFrames(at, pixels, nullptr, 1);
+      }
+      continue;
+    }
+    // A stream that cannot seek has lost the header a failed look read;
+    // a file is read again from the frame's start.
+    const int expected = headerStatus(at, size - offset, first, n == 0);
+    if (expected == RGB_EMAGIC) {
+      RGBFUZZ_CHECK(isHeaderRejection(peeked) && (!seekable || status == peeked));
+    } else if (expected != RGB_OK) {
+      RGBFUZZ_CHECK(peeked == expected && (!seekable || expected == RGB_END || status == expected));
+    } else {
+      // The pixels are cut short. A buffer that had to grow is left alone;
+      // the fuzz build's allocation ceiling may refuse the gathering first.
+      RGBFUZZ_CHECK(peeked == RGB_OK);
+      RGBFUZZ_CHECK(status == RGB_ETRUNCATED || status == RGB_ENOMEM);
+      const std::size_t need = std::size_t{frame.width} * frame.height * ((flags & RGB_PLANAR) ? frame.planes : 3);
+      if (need > capacityBefore) RGBFUZZ_CHECK(pixels == before && capacity == capacityBefore);
+    }
+  }
+  std::free(pixels);
+}
+
 RGBFUZZ_NO_COVERAGE bool allBytesAre(const unsigned char* p, std::size_t bytes,
                                      unsigned char value) {
   if (bytes == 0) return true;

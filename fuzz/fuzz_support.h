@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <string>
 
+#include "rgb/rgb.h"
+
 namespace rgbfuzz {
 
 // Stops the process with a message when an invariant of the library is
@@ -88,6 +90,14 @@ int completeFrames(const uint8_t* data, std::size_t size, int frames);
 // Checks frames [0, count) of an interleaved buffer (and their stamps when
 // times is not null) against the planar frames at the start of data.
 void checkFrames(const uint8_t* data, const unsigned char* images, const int* times, int count);
+
+// Reads the input frame by frame with the handle reader, each frame looked
+// at first (rgb_reader_peek) and then read into a buffer the reader grows
+// (rgb_reader_next_grow), alternately interleaved and planar, until the
+// first frame that cannot be read; checks every result against the
+// independent decode. The reader must be at the start of the input; a
+// seekable one reads a frame whose header failed again, from its start.
+void checkGrowingReader(const uint8_t* data, std::size_t size, rgb_reader* reader, bool seekable);
 
 // Whether all `bytes` bytes at `p` are `value`.
 bool allBytesAre(const unsigned char* p, std::size_t bytes, unsigned char value);

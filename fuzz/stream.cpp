@@ -6,7 +6,9 @@
 // chosen around the number of complete frames in the input, where the
 // reader's answer changes: one frame, all complete frames, one more (it fails
 // at the first incomplete frame) and two more (it also leaves the frame after
-// the failing one alone). Any other count repeats one of these cases.
+// the failing one alone). Any other count repeats one of these cases. Then
+// the handle reader, looking at each header before it reads the frame into
+// a buffer it grows.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -136,5 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     checkAllocating(data, size, stream.get(), frames);
     checkCallerBuffers(data, size, stream.get(), frames);
   }
+  // The handle reader on the same stream, which cannot tell its length:
+  // the bytes of each frame are gathered as they come.
+  std::rewind(stream.get());
+  rgb_reader* reader = nullptr;
+  RGBFUZZ_CHECK(rgb_reader_from_file(&reader, stream.get()) == RGB_OK);
+  rgbfuzz::checkGrowingReader(data, size, reader, false);
+  rgb_reader_close(reader);
   return 0;
 }

@@ -69,6 +69,10 @@ unsigned char* allocateImage(std::size_t bytes) {
 
 OwnedFile::OwnedFile(const char* path, const char* mode) : file_(std::fopen(path, mode)) {}
 
+OwnedFile::OwnedFile(int fd, const char* mode) : file_(fdopen(fd, mode)) {
+  if (!file_) ::close(fd);
+}
+
 OwnedFile::~OwnedFile() { close(); }
 
 bool OwnedFile::close() {

@@ -70,6 +70,9 @@ class StreamLock {
 class OwnedFile {
  public:
   OwnedFile(const char* path, const char* mode);
+  // Takes over an open descriptor (closed here when it cannot become a
+  // stream).
+  OwnedFile(int fd, const char* mode);
   ~OwnedFile();
   OwnedFile(const OwnedFile&) = delete;
   OwnedFile& operator=(const OwnedFile&) = delete;

@@ -40,10 +40,6 @@ std::size_t knownRemainder(FILE* stream) {
   return static_cast<std::size_t>(status.st_size - position);
 }
 
-namespace {
-
-// Reads `bytes` at `offset` of a file, resuming after short reads; false
-// when the file ends before them or the read fails.
 bool readAt(int fd, unsigned char* into, std::size_t bytes, off_t offset) {
   while (bytes > 0) {
     const ssize_t got = pread(fd, into, bytes, offset);
@@ -57,6 +53,8 @@ bool readAt(int fd, unsigned char* into, std::size_t bytes, off_t offset) {
   }
   return true;
 }
+
+namespace {
 
 // A frame of a regular file that holds all of it, converted band by band:
 // each band of rows is read from the three planes straight into a scratch
@@ -177,17 +175,26 @@ bool Scratch::reserve(std::size_t bytes) {
   return true;
 }
 
+int gatherPixels(FILE* stream, const Shape& shape, Scratch& scratch, std::size_t* got) {
+  return fill(stream, shape.streamPixelBytes(), scratch, got);
+}
+
+void storePixels(const unsigned char* planes, std::size_t got, const Shape& shape, int flags,
+                 unsigned char* out) {
+  if (got == shape.streamPixelBytes())
+    storeFrame(planes, shape, flags, out);
+  else
+    storeScanlines(planes, got, shape, flags, out);
+}
+
 int readPixels(FILE* stream, const Shape& shape, int flags, Scratch& scratch, unsigned char* out) {
   if (shape.streamPixelBytes() == 0) return RGB_OK;
   if (!(flags & RGB_PLANAR) && knownRemainder(stream) >= shape.streamPixelBytes() &&
       readBanded(stream, shape, flags, scratch, out))
     return RGB_OK;
   std::size_t got = 0;
-  const int status = fill(stream, shape.streamPixelBytes(), scratch, &got);
-  if (status == RGB_OK)
-    storeFrame(scratch.data(), shape, flags, out);
-  else if (status != RGB_ENOMEM)
-    storeScanlines(scratch.data(), got, shape, flags, out);
+  const int status = gatherPixels(stream, shape, scratch, &got);
+  if (status != RGB_ENOMEM) storePixels(scratch.data(), got, shape, flags, out);
   return status;
 }
 

@@ -5,6 +5,8 @@
 #ifndef RGB_FRAMES_H
 #define RGB_FRAMES_H
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -69,6 +71,10 @@ class Scratch {
 // that is not known (a pipe, a device).
 std::size_t knownRemainder(FILE* stream);
 
+// Reads `bytes` at `offset` of a file, resuming after short reads; false
+// when the file ends before them or the read fails (errno then says why).
+bool readAt(int fd, unsigned char* into, std::size_t bytes, off_t offset);
+
 
 // Reads the pixels of a frame of `shape` from `stream` (its header already
 // read) and stores them in `out` as RGB_* flags say. RGB_OK; RGB_ETRUNCATED
@@ -76,6 +82,15 @@ std::size_t knownRemainder(FILE* stream);
 // scanlines that arrived stored; RGB_ENOMEM when the scratch cannot grow.
 // The caller holds the stream's lock.
 int readPixels(FILE* stream, const Shape& shape, int flags, Scratch& scratch, unsigned char* out);
+
+// The two halves of readPixels for a stream of unknown length, for a caller
+// that sizes `out` only once the bytes are there: the frame's planes into
+// the scratch as they arrive (*got counts them; the status as readPixels
+// gives it), then whatever arrived stored in `out` (the whole frame, or its
+// whole scanlines when got falls short).
+int gatherPixels(FILE* stream, const Shape& shape, Scratch& scratch, std::size_t* got);
+void storePixels(const unsigned char* planes, std::size_t got, const Shape& shape, int flags,
+                 unsigned char* out);
 
 // The planes of a width x height RGB frame from interleaved pixels (top row
 // first with RGB_TOP_ROW_FIRST), into `planes` (3 * width * height bytes).

@@ -154,7 +154,14 @@ int getRGBNoOfFrames(FILE* stream) {
     rgb::say(stderr, "ERROR: cannot rewind the RGB image stream after counting its frames.\n");
     return 0;
   }
-  return frames > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(frames);
+  // The count is an int: a larger one would be a wrong count, never a
+  // smaller right one.
+  if (frames > static_cast<uint64_t>(INT_MAX)) {
+    rgb::say(stderr, "ERROR: RGB image stream holds %llu frames, more than can be counted (%d at most).\n",
+             static_cast<unsigned long long>(frames), INT_MAX);
+    return 0;
+  }
+  return static_cast<int>(frames);
 }
 
 int readRGBTimeFile(const char* path, unsigned char** images, int* width, int* height,

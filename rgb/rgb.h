@@ -101,9 +101,14 @@ typedef struct RGBHeader {
 
 
 /* ---- handle API ---------------------------------------------------------
- * Every function returns RGB_OK (0) or a negative status; rgb_reader_next
- * also returns RGB_END. None of them prints. After RGB_EOPEN and RGB_EIO,
- * errno holds the system's reason. */
+ * Every function returns RGB_OK (0) or a negative status; rgb_reader_info,
+ * rgb_reader_peek, rgb_reader_next and rgb_reader_next_grow also return
+ * RGB_END. None of them prints. After RGB_EOPEN and RGB_EIO, errno holds the
+ * system's reason.
+ *
+ * Pointer arguments: the handle and every out-parameter must not be NULL
+ * (RGB_EINVAL), except those said here to be optional: stray_bytes of
+ * rgb_reader_count and info of rgb_reader_next and rgb_reader_next_grow. */
 
 enum rgb_status {
   RGB_OK = 0,
@@ -167,7 +172,8 @@ RGB_API int rgb_reader_open(rgb_reader** reader, const char* path);
  * failure *reader is set to NULL. */
 RGB_API int rgb_reader_from_file(rgb_reader** reader, FILE* stream);
 /* The first frame's size, planes and stamp, read if need be without losing
- * that frame for rgb_reader_next. RGB_END for an empty stream. */
+ * that frame for rgb_reader_next. RGB_END for an empty stream; a damaged
+ * first header gives its status. */
 RGB_API int rgb_reader_info(rgb_reader* reader, rgb_frame_info* first);
 /* Whole frames of a seekable stream and the bytes after the last one, from
  * its size (no pixels read). A stream shorter than one header (empty, or a
@@ -175,9 +181,11 @@ RGB_API int rgb_reader_info(rgb_reader* reader, rgb_frame_info* first);
  * bytes. stray_bytes may be NULL. */
 RGB_API int rgb_reader_count(rgb_reader* reader, int64_t* frames, uint64_t* stray_bytes);
 /* Positions a seekable stream at frame `index` (0 .. count; count is the
- * end). Past the end: RGB_ERANGE, and the position is kept. */
+ * end). Past the end: RGB_ERANGE, and the position is kept. RGB_EUNSEEKABLE
+ * on a pipe. */
 RGB_API int rgb_reader_seek(rgb_reader* reader, int64_t index);
-/* The index of the frame rgb_reader_next would read next. */
+/* The index of the frame rgb_reader_next would read next: the frames read
+ * so far, or where rgb_reader_seek put the reader. */
 RGB_API int rgb_reader_tell(rgb_reader* reader, int64_t* index);
 /* The next frame's header, without consuming the frame: RGB_OK with *next
  * filled in, RGB_END at a clean end of the stream, or the failure that
@@ -193,12 +201,18 @@ RGB_API int rgb_reader_peek(rgb_reader* reader, rgb_frame_info* next);
  * (a file being appended to): call again. */
 RGB_API int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, int flags,
                     rgb_frame_info* info);
-/* As rgb_reader_next, into a buffer the reader sizes: *pixels is NULL or
- * comes from malloc with *capacity bytes, and is grown with realloc (the
- * new pointer and size stored back) only once the frame's bytes are there:
- * from a file, when the file holds the whole frame; from a pipe, as they
- * arrive. A header declaring a huge frame thus costs no memory until its
- * pixels come. The caller frees *pixels, also after a failure. */
+/* As rgb_reader_next, into a buffer the reader sizes: *pixels is NULL (with
+ * *capacity 0) or comes from malloc with *capacity bytes, and is grown with
+ * realloc (the new pointer and size stored back) only once the frame's
+ * bytes are there: from a file, when the file holds the whole frame (else
+ * RGB_ETRUNCATED, nothing allocated, and the frame is next again, to be
+ * read once the file has grown); from a pipe, once they have all arrived
+ * (they are gathered inside the reader meanwhile, as much memory as has
+ * arrived). A header declaring a huge frame thus costs no memory until its
+ * pixels come. When the buffer was large enough it is used as it is, as by
+ * rgb_reader_next; when it had to grow and the frame ends early, nothing is
+ * stored in it. On RGB_ENOMEM the buffer is left as it was. The caller
+ * frees *pixels, also after a failure. */
 RGB_API int rgb_reader_next_grow(rgb_reader* reader, unsigned char** pixels, size_t* capacity,
                          int flags, rgb_frame_info* info);
 /* The last failure of this reader in words, with what was found: for
@@ -210,8 +224,11 @@ RGB_API void rgb_reader_close(rgb_reader* reader);
 
 typedef struct rgb_writer rgb_writer;
 
-/* Opens path for appending, creating it (mode 0666 less the umask). On
- * failure *writer is set to NULL (when writer itself is not null). */
+/* Opens path for appending, creating it (mode 0666 less the umask). A
+ * regular file is also opened for reading where the caller may read it, to
+ * judge whether each append continues its stream; one the caller may only
+ * write is appended to unjudged. On failure *writer is set to NULL (when
+ * writer itself is not null). */
 RGB_API int rgb_writer_open(rgb_writer** writer, const char* path);
 /* Writes to a stream the caller opened and keeps open (flushed after every
  * frame, never closed by the library). On failure *writer is set to NULL. */
@@ -228,7 +245,10 @@ RGB_API int rgb_writer_put(rgb_writer* writer, const unsigned char* pixels, int 
                    int32_t stamp, int flags);
 /* Appends `frames` frames of one size (interleaved, one after another in
  * pixels, with stamps[n] for frame n) as one append: on a file opened by
- * path, a failure undoes all of them. The same checks as rgb_writer_put. */
+ * path, a failure undoes all of them. The same checks as rgb_writer_put,
+ * made once before the first frame; RGB_ETOOLARGE when the frames' bytes
+ * do not fit in size_t. 0 frames write nothing (stamps may then be NULL);
+ * on a borrowed stream the frames before a failing one stay written. */
 RGB_API int rgb_writer_put_frames(rgb_writer* writer, const unsigned char* pixels, int width,
                           int height, int64_t frames, const int32_t* stamps, int flags);
 /* Flushes and closes (or, for a borrowed stream, flushes) and frees the
@@ -281,7 +301,8 @@ RGB_API int readRGBTimeStream(FILE* stream, unsigned char** images, int* width,
 RGB_API int readRGBTimePipe(FILE* stream, unsigned char** images, int* width,
                     int* height, int** times);
 RGB_API int readRGBPipe(FILE* stream, unsigned char** images, int* width, int* height);
-/* Whole frames in a seekable stream, which is rewound; 0 on failure. */
+/* Whole frames in a seekable stream, which is rewound; 0 on failure, also
+ * (with a message) when there are more than INT_MAX of them. */
 RGB_API int getRGBNoOfFrames(FILE* stream);
 RGB_API int readRGBTimeFile(const char* path, unsigned char** images, int* width,
                     int* height, int** times);
@@ -291,7 +312,12 @@ RGB_API FILE* openRGBReadPipe(const char* path);
 
 /* ---- writers ----
  * Frames are written with ZSIZE 3; width and height must be 0 .. 65,535.
- * The file writers append, so repeated calls grow one stream. */
+ * The file writers append, so repeated calls grow one stream; they append
+ * only what continues the stream in the file (see rgb_writer_put): frames
+ * of another size than the file's, a file that ends inside a frame, or one
+ * that does not begin with a valid header are refused with one line
+ * ("ERROR: cannot append to RGB image file PATH: ...") and 0, and nothing is
+ * written. Appending anyway would leave every later frame unreadable. */
 
 RGB_API int writeRGBTimeStream(FILE* stream, const unsigned char* images, int width,
                        int height, int frames, const int* times);

@@ -72,12 +72,33 @@ struct rgb_reader {
   int readHeader(const FrameStart& at);
   int peek();
   int firstInfo() { return haveFirst ? RGB_OK : peek(); }
+  // The pixels of the frame whose header is pending, into a buffer known
+  // to be large enough; then finish.
+  int readPending(unsigned char* pixels, int flags);
+  // Ends a read of the pending frame: on success the next frame becomes
+  // next; on failure the words are recorded and a seekable stream goes back
+  // to the frame's header, to read it again once the file has grown.
+  int finish(int status);
 };
 
 namespace {
 
 rgb_frame_info infoOf(const rgb::Shape& shape, int32_t stamp, int64_t index) {
   return {shape.width, shape.height, shape.planes, stamp, index};
+}
+
+rgb_frame_info pendingInfo(const rgb_reader& reader) {
+  return infoOf(reader.pending.shape, reader.pending.stamp, reader.index);
+}
+
+// A caller's malloc buffer grown to `bytes` (more than it holds now); the
+// caller's pointer and size are left alone when there is no memory.
+bool grow(unsigned char** pixels, std::size_t* capacity, std::size_t bytes) {
+  void* grown = std::realloc(*pixels, bytes);
+  if (!grown) return false;
+  *pixels = static_cast<unsigned char*>(grown);
+  *capacity = bytes;
+  return true;
 }
 
 // Handles come from malloc: the library needs nothing from the C++ runtime.
@@ -160,6 +181,29 @@ int rgb_reader::peek() {
   return RGB_OK;
 }
 
+int rgb_reader::readPending(unsigned char* pixels, int flags) {
+  return finish(rgb::readPixels(stream, pending.shape, flags, scratch, pixels));
+}
+
+int rgb_reader::finish(int status) {
+  pending.held = false;
+  if (status == RGB_OK) {
+    ++index;
+    return RGB_OK;
+  }
+  const int error = errno;
+  if (status == RGB_ETRUNCATED)
+    fail(status, "the stream ends inside frame %lld", static_cast<long long>(index));
+  else if (status == RGB_EIO)
+    fail(status, "error reading frame %lld: %s", static_cast<long long>(index), std::strerror(error));
+  else
+    fail(status, "%s", rgb_strerror(status));
+  clearerr_unlocked(stream);
+  if (seekable && haveFirst) fseeko(stream, frameOffset(index), SEEK_SET);
+  errno = error;
+  return status;
+}
+
 extern "C" {
 
 int rgb_reader_open(rgb_reader** reader, const char* path) {
@@ -199,9 +243,10 @@ int rgb_reader_count(rgb_reader* reader, int64_t* frames, uint64_t* stray_bytes)
   if (fstat(fileno(reader->stream), &status) != 0) return RGB_EIO;
   const uint64_t bytes =
       status.st_size > reader->start ? static_cast<uint64_t>(status.st_size - reader->start) : 0;
-  if (bytes == 0) {
+  // Empty, or a first header still being written: no frame yet.
+  if (bytes < rgb::kHeaderSize) {
     *frames = 0;
-    if (stray_bytes) *stray_bytes = 0;
+    if (stray_bytes) *stray_bytes = bytes;
     return RGB_OK;
   }
   const int found = reader->firstInfo();
@@ -227,40 +272,67 @@ int rgb_reader_seek(rgb_reader* reader, int64_t index) {
   return RGB_OK;
 }
 
+int rgb_reader_tell(rgb_reader* reader, int64_t* index) {
+  if (!reader || !index) return RGB_EINVAL;
+  *index = reader->index;
+  return RGB_OK;
+}
+
+int rgb_reader_peek(rgb_reader* reader, rgb_frame_info* next) {
+  if (!reader || !next) return RGB_EINVAL;
+  next->index = reader->index;
+  const rgb::StreamLock lock(reader->stream);
+  const int status = reader->peek();
+  if (status == RGB_OK) *next = pendingInfo(*reader);
+  return status;
+}
+
 int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t capacity, int flags,
                     rgb_frame_info* info) {
-  if (!reader || (flags & ~kKnownFlags) != 0) return RGB_EINVAL;
+  if (!reader) return RGB_EINVAL;
+  // Set first, so that every failure names the frame it concerns.
+  if (info) info->index = reader->index;
+  if ((flags & ~kKnownFlags) != 0) return RGB_EINVAL;
   const rgb::StreamLock lock(reader->stream);
   const int peeked = reader->peek();
   if (peeked != RGB_OK) return peeked;
-  const Pending& frame = reader->pending;
-  if (info) *info = infoOf(frame.shape, frame.stamp, reader->index);
-  const std::size_t need = frame.shape.memoryBytes(flags);
+  if (info) *info = pendingInfo(*reader);
+  const std::size_t need = reader->pending.shape.memoryBytes(flags);
   if (capacity < need)
     return reader->fail(RGB_ECAPACITY, "frame %lld needs %zu bytes, the buffer holds %zu",
                         static_cast<long long>(reader->index), need, capacity);
   if (need > 0 && !pixels) return RGB_EINVAL;
-  const int status = rgb::readPixels(reader->stream, frame.shape, flags, reader->scratch, pixels);
-  if (status != RGB_OK) {
-    const int error = errno;
-    if (status == RGB_ETRUNCATED)
-      reader->fail(status, "the stream ends inside frame %lld", static_cast<long long>(reader->index));
-    else if (status == RGB_EIO)
-      reader->fail(status, "error reading frame %lld: %s", static_cast<long long>(reader->index),
-                   std::strerror(error));
-    else
-      reader->fail(status, "%s", rgb_strerror(status));
-    clearerr_unlocked(reader->stream);
-    // A seekable stream goes back to the frame's header, to read it again
-    // once the file has grown.
-    if (reader->seekable && reader->haveFirst)
-      fseeko(reader->stream, reader->frameOffset(reader->index), SEEK_SET);
-    reader->pending.held = false;
-    return status;
+  return reader->readPending(pixels, flags);
+}
+
+int rgb_reader_next_grow(rgb_reader* reader, unsigned char** pixels, size_t* capacity, int flags,
+                         rgb_frame_info* info) {
+  if (!reader) return RGB_EINVAL;
+  if (info) info->index = reader->index;
+  if (!pixels || !capacity || (!*pixels && *capacity > 0) || (flags & ~kKnownFlags) != 0)
+    return RGB_EINVAL;
+  const rgb::StreamLock lock(reader->stream);
+  const int peeked = reader->peek();
+  if (peeked != RGB_OK) return peeked;
+  if (info) *info = pendingInfo(*reader);
+  const rgb::Shape shape = reader->pending.shape;
+  const std::size_t need = shape.memoryBytes(flags);
+  if (need <= *capacity) return reader->readPending(*pixels, flags);
+  // A file is asked for its size: only a frame it holds in full earns the
+  // memory, which is then fresh for the banded path.
+  if (reader->seekable) {
+    if (rgb::knownRemainder(reader->stream) < shape.streamPixelBytes())
+      return reader->finish(RGB_ETRUNCATED);
+    if (!grow(pixels, capacity, need)) return reader->finish(RGB_ENOMEM);
+    return reader->readPending(*pixels, flags | RGB_FRESH_BUFFER);
   }
-  reader->pending.held = false;
-  ++reader->index;
-  return RGB_OK;
+  // A pipe tells nothing in advance: its bytes are gathered as they come,
+  // and the caller's buffer grows once they are all there.
+  std::size_t got = 0;
+  int status = rgb::gatherPixels(reader->stream, shape, reader->scratch, &got);
+  if (status == RGB_OK && !grow(pixels, capacity, need)) status = RGB_ENOMEM;
+  if (status == RGB_OK) rgb::storePixels(reader->scratch.data(), got, shape, flags, *pixels);
+  return reader->finish(status);
 }
 
 const char* rgb_reader_message(const rgb_reader* reader) {

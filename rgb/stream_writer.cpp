@@ -1,27 +1,28 @@
 // SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
-// The writer handle: one frame per call, appended to a file under the
-// append lock and undone when it fails, or written to a borrowed stream.
-// Never prints.
-#include <fcntl.h>
+// The writer handle: frames appended to a file under the append lock, as a
+// continuation of the stream there and undone as a whole when they fail, or
+// written to a borrowed stream. Never prints.
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "rgb/append.h"
 #include "rgb/buffers.h"
+#include "rgb/continuation.h"
 #include "rgb/frames.h"
 #include "rgb/header.h"
 #include "rgb/rgb.h"
+#include "rgb/size_limit.h"
 
 namespace {
 
-constexpr int kKnownFlags = RGB_TOP_ROW_FIRST;
-constexpr mode_t kNewFileMode = 0666;  // less the umask
+constexpr int kKnownFlags = RGB_TOP_ROW_FIRST | RGB_CUT_PARTIAL;
 
 // Writes every byte of the pieces, resuming after short writes.
 bool writeAll(int fd, iovec* pieces, int count) {
@@ -45,46 +46,101 @@ bool writeAll(int fd, iovec* pieces, int count) {
   return true;
 }
 
+// One call's frames: all of one size, interleaved one after another.
+struct Batch {
+  const unsigned char* pixels;
+  rgb::Shape shape;
+  int64_t frames;
+  const int32_t* stamps;
+  int flags;
+  std::size_t frameBytes() const { return shape.memoryBytes(0); }
+  const unsigned char* frame(int64_t n) const {
+    return pixels ? pixels + static_cast<std::size_t>(n) * frameBytes() : nullptr;
+  }
+};
+
 }  // namespace
 
 struct rgb_writer {
-  int fd = -1;            // a file the writer opened, written directly
+  int fd = -1;             // a file the writer opened, written directly
+  char* path = nullptr;    // its name, to follow a replacement of the file
   FILE* stream = nullptr;  // or a borrowed stream
   rgb::Scratch planes;
 
-  int append(const RGBHeader& header, std::size_t bytes) {
-    iovec pieces[] = {{const_cast<RGBHeader*>(&header), rgb::kHeaderSize},
-                      {planes.data(), bytes}};
-    rgb::LockedAppend lock(fd);
-    if (writeAll(fd, pieces, bytes > 0 ? 2 : 1)) return RGB_OK;
-    const int saved = errno;
-    lock.undo(rgb::kHeaderSize + bytes);
-    errno = saved;
-    return RGB_EIO;
+  ~rgb_writer() { std::free(path); }
+
+  // Frame n of the batch in stream form: its header, and its planes in the
+  // scratch (reserved by the caller).
+  RGBHeader prepare(const Batch& batch, int64_t n) {
+    const rgb::Shape& shape = batch.shape;
+    if (batch.frameBytes() > 0)
+      rgb::planesOf(batch.frame(n), static_cast<std::size_t>(shape.width),
+                    static_cast<std::size_t>(shape.height), batch.flags, planes.data());
+    RGBHeader header = rgb::streamHeader(static_cast<uint16_t>(shape.width),
+                                         static_cast<uint16_t>(shape.height));
+    rgb::setStreamTimestamp(&header, batch.stamps[n]);
+    return header;
   }
 
-  int put(const RGBHeader& header, std::size_t bytes) {
-    const rgb::StreamLock lock(stream);
-    if (fwrite_unlocked(&header, 1, rgb::kHeaderSize, stream) < rgb::kHeaderSize ||
-        fwrite_unlocked(planes.data(), 1, bytes, stream) < bytes || fflush_unlocked(stream) != 0)
+  int append(const Batch& batch, uint64_t total) {
+    rgb::LockedAppend lock;
+    const int locked = lock.lock(&fd, path);
+    if (locked != RGB_OK) return locked;
+    const rgb::Continuation found =
+        rgb::continueStream(lock, batch.shape, (batch.flags & RGB_CUT_PARTIAL) != 0);
+    if (found.status != RGB_OK) return found.status;
+    if (total > rgb::roomBelowSizeLimit(lock.start())) {
+      errno = EFBIG;
       return RGB_EIO;
+    }
+    for (int64_t n = 0; n < batch.frames; ++n) {
+      RGBHeader header = prepare(batch, n);
+      iovec pieces[] = {{&header, rgb::kHeaderSize}, {planes.data(), batch.frameBytes()}};
+      if (!writeAll(fd, pieces, batch.frameBytes() > 0 ? 2 : 1)) {
+        const int saved = errno;
+        lock.undo(total);
+        errno = saved;
+        return RGB_EIO;
+      }
+    }
+    return RGB_OK;
+  }
+
+  int put(const Batch& batch) {
+    const rgb::StreamLock lock(stream);
+    for (int64_t n = 0; n < batch.frames; ++n) {
+      const RGBHeader header = prepare(batch, n);
+      if (fwrite_unlocked(&header, 1, rgb::kHeaderSize, stream) < rgb::kHeaderSize ||
+          fwrite_unlocked(planes.data(), 1, batch.frameBytes(), stream) < batch.frameBytes() ||
+          fflush_unlocked(stream) != 0)
+        return RGB_EIO;
+    }
     return RGB_OK;
   }
 };
 
 namespace {
 
-int make(rgb_writer** out, int fd, FILE* stream) {
+int make(rgb_writer** out, int fd, const char* path, FILE* stream) {
   void* memory = std::malloc(sizeof(rgb_writer));
-  if (!memory) {
+  char* name = path ? strdup(path) : nullptr;
+  if (!memory || (path && !name)) {
+    std::free(memory);
+    std::free(name);
     if (fd >= 0) close(fd);
     return RGB_ENOMEM;
   }
   rgb_writer* writer = new (memory) rgb_writer;
   writer->fd = fd;
+  writer->path = name;
   writer->stream = stream;
   *out = writer;
   return RGB_OK;
+}
+
+// Stream bytes of the whole batch; false when they overflow.
+bool streamBytes(const rgb::Shape& shape, int64_t frames, uint64_t* bytes) {
+  return !__builtin_mul_overflow(shape.streamFrameBytes(), static_cast<uint64_t>(frames), bytes);
 }
 
 }  // namespace
@@ -94,30 +150,38 @@ extern "C" {
 int rgb_writer_open(rgb_writer** writer, const char* path) {
   if (!writer || !path) return RGB_EINVAL;
   *writer = nullptr;
-  const int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kNewFileMode);
+  const int fd = rgb::openForAppend(path);
   if (fd < 0) return RGB_EOPEN;
-  return make(writer, fd, nullptr);
+  return make(writer, fd, path, nullptr);
 }
 
 int rgb_writer_from_file(rgb_writer** writer, FILE* stream) {
   if (!writer || !stream) return RGB_EINVAL;
   *writer = nullptr;
-  return make(writer, -1, stream);
+  return make(writer, -1, nullptr, stream);
+}
+
+int rgb_writer_put_frames(rgb_writer* writer, const unsigned char* pixels, int width, int height,
+                          int64_t frames, const int32_t* stamps, int flags) {
+  if (!writer || (flags & ~kKnownFlags) != 0 || width < 0 || height < 0 || frames < 0)
+    return RGB_EINVAL;
+  if (width > rgb::kMaxSide || height > rgb::kMaxSide) return RGB_ETOOLARGE;
+  if (frames == 0) return RGB_OK;
+  const Batch batch{pixels, {width, height, static_cast<int>(rgb::kChannels)}, frames, stamps, flags};
+  std::size_t pixelBytes = 0;
+  uint64_t total = 0;
+  if (!rgb::imageBytes(frames, width, height, &pixelBytes) ||
+      !streamBytes(batch.shape, frames, &total))
+    return RGB_ETOOLARGE;
+  if (!stamps || (pixelBytes > 0 && !pixels)) return RGB_EINVAL;
+  if (!writer->planes.reserve(batch.frameBytes())) return RGB_ENOMEM;
+  const rgb::HeldSizeLimitSignal held;
+  return writer->fd >= 0 ? writer->append(batch, total) : writer->put(batch);
 }
 
 int rgb_writer_put(rgb_writer* writer, const unsigned char* pixels, int width, int height,
                    int32_t stamp, int flags) {
-  if (!writer || (flags & ~kKnownFlags) != 0 || width < 0 || height < 0) return RGB_EINVAL;
-  if (width > rgb::kMaxSide || height > rgb::kMaxSide) return RGB_ETOOLARGE;
-  const auto w = static_cast<std::size_t>(width);
-  const auto h = static_cast<std::size_t>(height);
-  const std::size_t bytes = w * h * rgb::kChannels;
-  if (bytes > 0 && !pixels) return RGB_EINVAL;
-  if (!writer->planes.reserve(bytes)) return RGB_ENOMEM;
-  if (bytes > 0) rgb::planesOf(pixels, w, h, flags, writer->planes.data());
-  RGBHeader header = rgb::streamHeader(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
-  rgb::setStreamTimestamp(&header, stamp);
-  return writer->fd >= 0 ? writer->append(header, bytes) : writer->put(header, bytes);
+  return rgb_writer_put_frames(writer, pixels, width, height, 1, &stamp, flags);
 }
 
 int rgb_writer_close(rgb_writer* writer) {

@@ -106,6 +106,41 @@ bool StampTracker::add(int32_t stamp, int64_t& step) {
   return havePrevious;
 }
 
+bool parseTime(const std::string& text, int64_t& ms, std::string& error) {
+  constexpr int64_t kMaxMs = int64_t{1} << 53;  // beyond any recording, exact in a double
+  const auto fail = [&](const std::string& why) {
+    error = "'" + text + "' " + why + " (a time is a number with its unit: 12s, 12.5s or 4500ms)";
+    return false;
+  };
+  std::size_t digitsEnd = 0;
+  while (digitsEnd < text.size() &&
+         ((text[digitsEnd] >= '0' && text[digitsEnd] <= '9') || text[digitsEnd] == '.'))
+    ++digitsEnd;
+  const std::string number = text.substr(0, digitsEnd);
+  const std::string unit = text.substr(digitsEnd);
+  const std::size_t dot = number.find('.');
+  const std::string whole = number.substr(0, dot);
+  const std::string fraction = dot == std::string::npos ? "" : number.substr(dot + 1);
+  if (whole.empty() || fraction.find('.') != std::string::npos ||
+      (dot != std::string::npos && fraction.empty()))
+    return fail("is not a time");
+  if (unit != "s" && unit != "ms")
+    return fail(unit.empty() ? "has no unit" : "has an unknown unit");
+  const int64_t scale = unit == "s" ? 1000 : 1;
+  const std::size_t places = unit == "s" ? 3 : 0;
+  if (fraction.size() > places) return fail("is more precise than a millisecond");
+  if (whole.size() > 15) return fail("is too large");
+  int64_t value = std::stoll(whole) * scale;
+  int64_t fractionScale = scale;
+  for (const char digit : fraction) {
+    fractionScale /= 10;
+    value += (digit - '0') * fractionScale;
+  }
+  if (value > kMaxMs) return fail("is too large");
+  ms = value;
+  return true;
+}
+
 std::string formatMs(double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%.1f", value);

@@ -117,6 +117,12 @@ class StampTracker {
   int64_t largest_ = 0;
 };
 
+// A time given on a command line, in milliseconds: a decimal number with
+// its unit, "12s", "12.5s" or "4500ms" (up to millisecond precision). A bare
+// number is refused, since a frame index or the other unit may have been
+// meant. On failure error says what was wrong and what is accepted.
+bool parseTime(const std::string& text, int64_t& ms, std::string& error);
+
 // 40 -> "40", 40.5 -> "40.5".
 std::string formatMs(double value);
 // Frames per second with three decimals.

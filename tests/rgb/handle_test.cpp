@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <string>
@@ -219,6 +220,178 @@ TEST_F(Handles, EveryFailureHasItsStatusAndPrintsNothing) {
   std::set<std::string> reasons;
   for (int status = RGB_ETOOLARGE; status <= RGB_END; ++status) reasons.insert(rgb_strerror(status));
   EXPECT_EQ(reasons.size(), static_cast<std::size_t>(RGB_END - RGB_ETOOLARGE + 1));
+}
+
+TEST_F(Handles, PeekAndTellFollowTheReader) {
+  Reader reader;
+  ASSERT_EQ(reader.open(threeFrames()), RGB_OK);
+  int64_t index = -1;
+  rgb_frame_info next{};
+  ASSERT_EQ(rgb_reader_tell(reader.handle, &index), RGB_OK);
+  EXPECT_EQ(index, 0);
+  // A look leaves the frame next, however often.
+  for (int look = 0; look < 2; ++look) {
+    ASSERT_EQ(rgb_reader_peek(reader.handle, &next), RGB_OK);
+    EXPECT_EQ(next.index, 0);
+    EXPECT_EQ(next.stamp, kStamps[0]);
+    EXPECT_EQ(next.width, kWidth);
+  }
+  EXPECT_EQ(reader.next(0).second, frameOf(image, 0, kWidth, kHeight));
+  ASSERT_EQ(rgb_reader_tell(reader.handle, &index), RGB_OK);
+  EXPECT_EQ(index, 1);
+  ASSERT_EQ(rgb_reader_seek(reader.handle, 2), RGB_OK);
+  ASSERT_EQ(rgb_reader_tell(reader.handle, &index), RGB_OK);
+  EXPECT_EQ(index, 2);
+  ASSERT_EQ(rgb_reader_peek(reader.handle, &next), RGB_OK);
+  EXPECT_EQ(next.index, 2);
+  EXPECT_EQ(next.stamp, kStamps[2]);
+  EXPECT_EQ(reader.next(0).second, frameOf(image, 2, kWidth, kHeight));
+  next.index = -1;
+  EXPECT_EQ(rgb_reader_peek(reader.handle, &next), RGB_END);
+  EXPECT_EQ(next.index, 3);
+  EXPECT_EQ(rgb_reader_peek(reader.handle, nullptr), RGB_EINVAL);
+  EXPECT_EQ(rgb_reader_tell(reader.handle, nullptr), RGB_EINVAL);
+}
+
+// Every failure of next and peek names the frame that failed, not frame 0.
+TEST_F(Handles, EveryFailureNamesTheFailingFrame) {
+  const Bytes whole = rgbtest::streamBytes(image, 3, kWidth, kHeight, kStamps);
+  const std::size_t frame = whole.size() / 3;
+  Bytes badMagic = whole;
+  badMagic[2 * frame] = 0x02;
+  Bytes sizeChange(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(frame));
+  rgbtest::append(sizeChange, rgbtest::frameBytes(image, 0, kWidth, kHeight - 1, 2));
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    int64_t failing;
+    int status;
+    bool headerFails;  // peek sees it too
+  };
+  const Case cases[] = {
+      {"magic", badMagic, 2, RGB_EMAGIC, true},
+      {"size change", sizeChange, 1, RGB_ESIZECHANGE, true},
+      {"short header", Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(frame + 100)), 1,
+       RGB_ESHORTHEADER, true},
+      {"cut pixels", Bytes(whole.begin(), whole.end() - 1), 2, RGB_ETRUNCATED, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = streamFile(c.bytes);
+    Reader reader;
+    ASSERT_EQ(reader.open(path), RGB_OK);
+    rgb_frame_info info{};
+    int status = RGB_OK;
+    for (int64_t n = 0; n <= c.failing && status == RGB_OK; ++n) status = reader.next(0, &info).first;
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(info.index, c.failing);
+
+    Reader peeking;
+    ASSERT_EQ(peeking.open(path), RGB_OK);
+    for (int64_t n = 0; n < c.failing; ++n) ASSERT_EQ(peeking.next(0).first, RGB_OK);
+    rgb_frame_info next{};
+    next.index = -1;
+    EXPECT_EQ(rgb_reader_peek(peeking.handle, &next), c.headerFails ? c.status : RGB_OK);
+    EXPECT_EQ(next.index, c.failing);
+  }
+}
+
+// A first header still being written is stray bytes, as an empty file and
+// a whole header are counted: the reader can still seek to frame 0.
+TEST_F(Handles, AStreamShorterThanAHeaderHasNoFrameYet) {
+  const Bytes header = rgbtest::headerBytes({});
+  for (const std::size_t length : {std::size_t{0}, std::size_t{7}, std::size_t{511}}) {
+    SCOPED_TRACE(length);
+    Reader reader;
+    ASSERT_EQ(reader.open(streamFile(Bytes(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(length)))),
+              RGB_OK);
+    int64_t frames = -1;
+    uint64_t stray = 99;
+    ASSERT_EQ(rgb_reader_count(reader.handle, &frames, &stray), RGB_OK);
+    EXPECT_EQ(frames, 0);
+    EXPECT_EQ(stray, length);
+    EXPECT_EQ(rgb_reader_seek(reader.handle, 0), RGB_OK);
+    EXPECT_EQ(reader.next(0).first, length == 0 ? RGB_END : RGB_ESHORTHEADER);
+  }
+}
+
+// The reader sizes the buffer, and only from bytes that are there.
+TEST_F(Handles, NextGrowSizesTheBufferFromTheFramesBytes) {
+  Reader reader;
+  ASSERT_EQ(reader.open(threeFrames(4)), RGB_OK);
+  unsigned char* pixels = nullptr;
+  std::size_t capacity = 0;
+  rgb_frame_info info{};
+  ASSERT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, &info), RGB_OK);
+  ASSERT_EQ(capacity, 3u * kWidth * kHeight);
+  EXPECT_EQ(Bytes(pixels, pixels + capacity), frameOf(image, 0, kWidth, kHeight));
+  // Large enough already: the same buffer.
+  unsigned char* const first = pixels;
+  ASSERT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, RGB_TOP_ROW_FIRST, &info), RGB_OK);
+  EXPECT_EQ(pixels, first);
+  EXPECT_EQ(Bytes(pixels, pixels + capacity), topRowFirst(image, 1, kWidth, kHeight));
+  // The planes with alpha need more.
+  ASSERT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, RGB_PLANAR, &info), RGB_OK);
+  EXPECT_EQ(info.index, 2);
+  const Bytes stored = rgbtest::frameBytes(image, 2, kWidth, kHeight, kStamps[2], 4);
+  EXPECT_EQ(Bytes(pixels, pixels + capacity), Bytes(stored.begin() + 512, stored.end()));
+  EXPECT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, &info), RGB_END);
+  std::free(pixels);
+
+  std::size_t some = 5;
+  pixels = nullptr;
+  EXPECT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &some, 0, nullptr), RGB_EINVAL);
+  EXPECT_EQ(rgb_reader_next_grow(reader.handle, nullptr, &capacity, 0, nullptr), RGB_EINVAL);
+}
+
+// A file that does not hold the whole frame yet costs nothing, and the
+// frame is read once the file has grown.
+TEST_F(Handles, NextGrowWaitsForAFileToHoldTheFrame) {
+  const Bytes frame = rgbtest::frameBytes(image, 0, kWidth, kHeight, 77);
+  const std::size_t cut = 512 + 20;
+  const std::string path = streamFile(Bytes(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(cut)));
+  Reader reader;
+  ASSERT_EQ(reader.open(path), RGB_OK);
+  unsigned char* pixels = nullptr;
+  std::size_t capacity = 0;
+  rgb_frame_info info{};
+  EXPECT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, &info), RGB_ETRUNCATED);
+  EXPECT_EQ(pixels, nullptr);
+  EXPECT_EQ(capacity, 0u);
+  EXPECT_EQ(info.index, 0);
+  rgbtest::writeFile(path, frame);
+  ASSERT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, &info), RGB_OK);
+  EXPECT_EQ(info.stamp, 77);
+  EXPECT_EQ(Bytes(pixels, pixels + capacity), frameOf(image, 0, kWidth, kHeight));
+  std::free(pixels);
+}
+
+TEST_F(Handles, NextGrowReadsAPipeAsItsBytesArrive) {
+  const Bytes stream = rgbtest::streamBytes(image, 3, kWidth, kHeight, kStamps);
+  for (const bool whole : {true, false}) {
+    SCOPED_TRACE(whole ? "whole" : "cut inside frame 0");
+    const std::string path = dir.file(whole ? "whole" : "cut");
+    const std::size_t sent = whole ? stream.size() : 512 + 20;
+    rgbtest::Producer producer(path, [&](FILE* out) {
+      return std::fwrite(stream.data(), 1, sent, out) == sent ? 0 : 1;
+    });
+    Reader reader;
+    ASSERT_EQ(reader.open(path), RGB_OK);
+    unsigned char* pixels = nullptr;
+    std::size_t capacity = 0;
+    if (whole) {
+      for (int n = 0; n < 3; ++n) {
+        ASSERT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, nullptr), RGB_OK);
+        EXPECT_EQ(Bytes(pixels, pixels + capacity), frameOf(image, n, kWidth, kHeight));
+      }
+      EXPECT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, nullptr), RGB_END);
+    } else {
+      EXPECT_EQ(rgb_reader_next_grow(reader.handle, &pixels, &capacity, 0, nullptr), RGB_ETRUNCATED);
+      EXPECT_EQ(pixels, nullptr);
+    }
+    std::free(pixels);
+    EXPECT_EQ(producer.wait(), 0);
+  }
 }
 
 // A FIFO is read as frames arrive; it cannot be counted or sought.

@@ -114,6 +114,41 @@ TEST_F(ReaderTest, CountsStreamsLongerThanTwoGibibytes) {
   EXPECT_EQ(output.out, "warning: 5 bytes found after last frame.\n");
 }
 
+// A count the int result cannot hold is refused with a message, never
+// clamped: a sparse file of 512-byte frames (0 x 0 pictures), up to 1 TiB.
+TEST_F(ReaderTest, CountsBeyondAnIntAreRefusedNotClamped) {
+  const std::string path = dir.file("endless.rgb");
+  rgbtest::HeaderFields empty;
+  empty.xsize = 0;
+  empty.ysize = 0;
+  rgbtest::writeFile(path, rgbtest::headerBytes(empty));
+  struct Case {
+    uint64_t frames;
+    int count;
+    const char* err;
+  };
+  const Case cases[] = {
+      {2147483647u, 2147483647, ""},
+      {2147483648u, 0,
+       "ERROR: RGB image stream holds 2147483648 frames, more than can be counted (2147483647 at most).\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frames);
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(c.frames * 512)), 0);
+    Stream file = openFile(path);
+    int count = -1;
+    const auto output = rgbtest::capture([&] { count = getRGBNoOfFrames(file.get()); });
+    EXPECT_EQ(count, c.count);
+    EXPECT_EQ(output.err, c.err);
+    EXPECT_EQ(output.out, "");
+  }
+  FileRead r;
+  readTimeFile(path, &r);
+  EXPECT_EQ(r.result, 0);
+  EXPECT_EQ(r.output.err, cases[1].err);
+  EXPECT_EQ(r.images, nullptr);
+}
+
 TEST_F(ReaderTest, ReadsAWholeFileIntoInterleavedFramesAndStamps) {
   FileRead r;
   readTimeFile(twoFrameFile(), &r);

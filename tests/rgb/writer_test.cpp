@@ -7,8 +7,12 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "rgb/rgb.h"
 #include "tests/rgb/pipe_support.h"
@@ -268,4 +272,192 @@ TEST(WritesFrames, RoundTripsFramesThroughANamedPipe) {
   EXPECT_EQ(producer.wait(), 0);
   EXPECT_EQ(received, image);
   EXPECT_EQ(stamps, (std::vector<int>{0, 100, 200, 300}));
+}
+
+namespace {
+
+// The four ways to append frames to a file by name. Each returns whether the
+// append succeeded; handle statuses go to *status.
+enum class Face { TimeFile, File, Put, PutFrames };
+const Face kFaces[] = {Face::TimeFile, Face::File, Face::Put, Face::PutFrames};
+const char* nameOf(Face face) {
+  switch (face) {
+    case Face::TimeFile: return "writeRGBTimeFile";
+    case Face::File: return "writeRGBFile";
+    case Face::Put: return "rgb_writer_put";
+    case Face::PutFrames: return "rgb_writer_put_frames";
+  }
+  return "";
+}
+
+bool appendFrames(Face face, const std::string& path, const Bytes& image, int width, int height,
+                  const std::vector<int>& stamps, int flags = 0, int* status = nullptr) {
+  const int frames = static_cast<int>(stamps.size());
+  int local = RGB_OK;
+  if (!status) status = &local;
+  switch (face) {
+    case Face::TimeFile:
+      return writeRGBTimeFile(path.c_str(), image.data(), width, height, frames, stamps.data()) == frames;
+    case Face::File:
+      return writeRGBFile(path.c_str(), image.data(), width, height, frames) == frames;
+    case Face::Put:
+    case Face::PutFrames: {
+      rgb_writer* writer = nullptr;
+      if ((*status = rgb_writer_open(&writer, path.c_str())) != RGB_OK) return false;
+      const std::size_t frameBytes = 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+      if (face == Face::PutFrames) {
+        const std::vector<int32_t> stamps32(stamps.begin(), stamps.end());
+        *status = rgb_writer_put_frames(writer, image.data(), width, height, frames, stamps32.data(), flags);
+      }
+      for (int n = 0; face == Face::Put && n < frames && *status == RGB_OK; ++n)
+        *status = rgb_writer_put(writer, image.data() + static_cast<std::size_t>(n) * frameBytes, width,
+                                 height, stamps[static_cast<std::size_t>(n)], flags);
+      const int closed = rgb_writer_close(writer);
+      return *status == RGB_OK && closed == RGB_OK;
+    }
+  }
+  return false;
+}
+
+Bytes textBytes(const char* text) { return Bytes(text, text + std::strlen(text)); }
+
+}  // namespace
+
+// An append that would not continue the stream in the file is refused and
+// writes nothing: the handle says why with its status, the classic writers
+// with one line naming the file.
+TEST(AppendsContinueTheStream, OtherwiseNothingIsWritten) {
+  const Bytes twoByTwo = rgbtest::streamBytes(rgbtest::patternImage(2, 2, 2), 2, 2, 2, {1, 2});
+  Bytes stray = twoByTwo;
+  stray.insert(stray.end(), 5, 0x33);
+  const Bytes header = rgbtest::headerBytes({});
+  Bytes notAStream(600, 'x');
+  struct Case {
+    const char* name;
+    Bytes file;
+    int width;
+    int height;
+    int status;
+    std::string why;  // after "ERROR: cannot append to RGB image file PATH: "
+  };
+  const Case cases[] = {
+      {"another height", twoByTwo, 2, 3, RGB_ESIZECHANGE, "its frames are 2x2x3, the new ones 2x3x3."},
+      {"no pixels after 2 x 2", twoByTwo, 0, 0, RGB_ESIZECHANGE, "its frames are 2x2x3, the new ones 0x0x3."},
+      {"alpha planes", rgbtest::streamBytes(rgbtest::patternImage(1, 2, 2), 1, 2, 2, {1}, 4), 2, 2,
+       RGB_ESIZECHANGE, "its frames are 2x2x4, the new ones 2x2x3."},
+      {"a partial frame", stray, 2, 2, RGB_ETRUNCATED,
+       "it ends inside a frame (5 bytes after the last whole frame)."},
+      {"a first header cut short", Bytes(header.begin(), header.begin() + 7), 1, 1, RGB_ETRUNCATED,
+       "it ends inside a frame (7 bytes after the last whole frame)."},
+      {"no frame stream", notAStream, 2, 2, RGB_EMAGIC,
+       "it does not begin with a valid frame header (wrong magic number: not an RGB stream)."},
+      {"a short file that is no stream", textBytes("hello\n\n"), 2, 2, RGB_EMAGIC,
+       "it does not begin with a valid frame header (wrong magic number: not an RGB stream)."},
+  };
+  for (const Case& c : cases) {
+    for (const Face face : kFaces) {
+      SCOPED_TRACE(std::string(c.name) + ", " + nameOf(face));
+      rgbtest::TempDir dir;
+      const std::string path = dir.file("s.rgb");
+      rgbtest::writeFile(path, c.file);
+      Bytes image = rgbtest::patternImage(2, c.width, c.height, 4);
+      image.push_back(0);  // never a null pointer, also without pixels
+      int status = RGB_OK;
+      bool appended = true;
+      const rgbtest::Output output =
+          rgbtest::capture([&] { appended = appendFrames(face, path, image, c.width, c.height, {7, 8}, 0, &status); });
+      EXPECT_FALSE(appended);
+      EXPECT_EQ(rgbtest::readFile(path), c.file);
+      const bool classic = face == Face::TimeFile || face == Face::File;
+      EXPECT_EQ(output.err, classic ? "ERROR: cannot append to RGB image file " + path + ": " + c.why + "\n" : "");
+      EXPECT_EQ(output.out, "");
+      if (!classic) {
+        EXPECT_EQ(status, c.status);
+      }
+    }
+  }
+}
+
+TEST(AppendsContinueTheStream, CutPartialCutsBackToTheLastWholeFrame) {
+  const Bytes image = rgbtest::patternImage(3, 2, 2, 5);
+  const Bytes two = rgbtest::streamBytes(image, 2, 2, 2, {1, 2});
+  const Bytes added = rgbtest::frameBytes(image, 0, 2, 2, 9);
+  Bytes partial = two;
+  partial.insert(partial.end(), 100, 0x44);
+  Bytes changed = partial;
+  const Bytes header = rgbtest::headerBytes({});
+  struct Case {
+    const char* name;
+    Bytes file;
+    int width;
+    int status;
+    Bytes after;
+  };
+  Bytes twoThenAdded = two;
+  rgbtest::append(twoThenAdded, added);
+  const Case cases[] = {
+      {"stray bytes", partial, 2, RGB_OK, twoThenAdded},
+      {"a first header cut short", Bytes(header.begin(), header.begin() + 7), 2, RGB_OK, added},
+      // Refused for another reason: never cut.
+      {"another size", partial, 1, RGB_ESIZECHANGE, partial},
+      {"no frame stream", textBytes("hello\n\n"), 2, RGB_EMAGIC, textBytes("hello\n\n")},
+  };
+  for (const Case& c : cases) {
+    for (const Face face : {Face::Put, Face::PutFrames}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + nameOf(face));
+      rgbtest::TempDir dir;
+      const std::string path = dir.file("s.rgb");
+      rgbtest::writeFile(path, c.file);
+      int status = RGB_OK;
+      appendFrames(face, path, image, c.width, 2, {9}, RGB_CUT_PARTIAL, &status);
+      EXPECT_EQ(status, c.status);
+      EXPECT_EQ(rgbtest::readFile(path), c.after);
+    }
+  }
+}
+
+// 65,535 is the largest side a header holds: every writer takes it and
+// every reader gives it back.
+TEST(WritesFrames, TheLargestSidesRoundTripThroughEveryWriterAndReader) {
+  for (const auto& size : {std::pair{65535, 1}, std::pair{1, 65535}}) {
+    const Bytes image = rgbtest::patternImage(1, size.first, size.second, 8);
+    for (const Face face : {Face::TimeFile, Face::Put}) {
+      SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second) + ", " + nameOf(face));
+      rgbtest::TempDir dir;
+      const std::string path = dir.file("wide.rgb");
+      ASSERT_TRUE(appendFrames(face, path, image, size.first, size.second, {3}));
+      const Loaded classic = rgbtest::loadFile(path);
+      EXPECT_EQ(classic.frames, 1);
+      EXPECT_EQ(classic.width, size.first);
+      EXPECT_EQ(classic.height, size.second);
+      EXPECT_TRUE(classic.pixels == image);
+
+      rgb_reader* reader = nullptr;
+      ASSERT_EQ(rgb_reader_open(&reader, path.c_str()), RGB_OK);
+      Bytes pixels(image.size());
+      rgb_frame_info info{};
+      EXPECT_EQ(rgb_reader_next(reader, pixels.data(), pixels.size(), 0, &info), RGB_OK);
+      rgb_reader_close(reader);
+      EXPECT_EQ(info.width, size.first);
+      EXPECT_EQ(info.height, size.second);
+      EXPECT_TRUE(pixels == image);
+    }
+  }
+}
+
+TEST(WritesFrames, PutFramesAppendsTheBatchOrRefusesIt) {
+  rgbtest::TempDir dir;
+  const std::string path = dir.file("batch.rgb");
+  const Bytes image = rgbtest::patternImage(3, 4, 3, 2);
+  const std::vector<int32_t> stamps{4, 5, 6};
+  rgb_writer* writer = nullptr;
+  ASSERT_EQ(rgb_writer_open(&writer, path.c_str()), RGB_OK);
+  EXPECT_EQ(rgb_writer_put_frames(writer, image.data(), 4, 3, 3, stamps.data(), 0), RGB_OK);
+  EXPECT_EQ(rgb_writer_put_frames(writer, nullptr, 4, 3, 0, nullptr, 0), RGB_OK);
+  EXPECT_EQ(rgb_writer_put_frames(writer, image.data(), 4, 3, 2, nullptr, 0), RGB_EINVAL);
+  EXPECT_EQ(rgb_writer_put_frames(writer, image.data(), 4, 3, -1, stamps.data(), 0), RGB_EINVAL);
+  EXPECT_EQ(rgb_writer_put_frames(writer, image.data(), 65535, 65535, INT64_MAX / 4, stamps.data(), 0),
+            RGB_ETOOLARGE);
+  EXPECT_EQ(rgb_writer_close(writer), RGB_OK);
+  EXPECT_EQ(rgbtest::readFile(path), rgbtest::streamBytes(image, 3, 4, 3, {4, 5, 6}));
 }

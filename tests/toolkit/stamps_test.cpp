@@ -100,6 +100,27 @@ TEST(StampTracker, SummarisesFramesAsTheyArrive) {
   EXPECT_DOUBLE_EQ(tracker.rate(), 40.0);
 }
 
+TEST(StampText, TimesOnTheCommandLineNeedTheirUnit) {
+  const struct {
+    const char* text;
+    int64_t ms;
+  } good[] = {{"0s", 0}, {"12s", 12000}, {"12.5s", 12500}, {"0.001s", 1}, {"4500ms", 4500},
+              {"10000s", 10000000}};
+  for (const auto& g : good) {
+    int64_t ms = -1;
+    std::string error;
+    EXPECT_TRUE(parseTime(g.text, ms, error)) << g.text << ": " << error;
+    EXPECT_EQ(ms, g.ms) << g.text;
+  }
+  for (const char* bad : {"12", "", "s", "1.5ms", "0.0001s", "-3s", "1e3s", "12 s", "1.s",
+                          ".5s", "3min", "1.2.3s", "99999999999999999s"}) {
+    int64_t ms = 0;
+    std::string error;
+    EXPECT_FALSE(parseTime(bad, ms, error)) << bad;
+    EXPECT_NE(error.find("12s, 12.5s or 4500ms"), std::string::npos) << bad << ": " << error;
+  }
+}
+
 TEST(StampText, Formatting) {
   EXPECT_EQ(formatMs(40), "40");
   EXPECT_EQ(formatMs(40.5), "40.5");
