@@ -2,10 +2,11 @@
 // SPDX-License-Identifier: MIT
 #include "errors.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <new>
+
+#include "toolkit/frame.h"
 
 namespace rgbstream {
 namespace {
@@ -13,17 +14,6 @@ namespace {
 // The Python class, created once by registerErrors; the module keeps it
 // alive for the life of the interpreter.
 PyObject* errorClass = nullptr;
-
-// Whether `words` mention "frame N" for this N (not N0, N1, ...).
-bool namesFrame(const std::string& words, int64_t frame) {
-  const std::string wanted = "frame " + std::to_string(frame);
-  for (std::size_t at = words.find(wanted); at != std::string::npos;
-       at = words.find(wanted, at + 1)) {
-    const std::size_t end = at + wanted.size();
-    if (end == words.size() || !std::isdigit(static_cast<unsigned char>(words[end]))) return true;
-  }
-  return false;
-}
 
 void setStreamError(const StreamError& error) {
   py::object instance = py::reinterpret_borrow<py::object>(errorClass)(error.what());
@@ -89,9 +79,8 @@ std::string readerMessage(const rgb_reader* reader, int status) {
 std::string failureWords(const std::string& message, int status, int64_t frame) {
   if (status == RGB_EIO || status == RGB_EOPEN)
     return frame >= 0 ? "frame " + std::to_string(frame) : std::string();
-  std::string words = message.empty() ? std::string(rgb_strerror(status)) : message;
-  if (frame >= 0 && !namesFrame(words, frame)) words = "frame " + std::to_string(frame) + ": " + words;
-  return words;
+  if (frame < 0) return message.empty() ? std::string(rgb_strerror(status)) : message;
+  return toolkit::frameFailure(frame, message, status, 0);
 }
 
 void raise(int status, int savedErrno, const std::string& path, const std::string& words,

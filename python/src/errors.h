@@ -51,7 +51,7 @@ bool isDamage(int status);
 std::string readerMessage(const rgb_reader* reader, int status);
 
 // The words for a failure: the library's message (or the status's reason
-// when there is none), beginning with the frame when they do not name it.
+// when there is none) in the wording every program uses, "frame N: ...".
 // For OSError only the frame: the system's reason says the rest.
 std::string failureWords(const std::string& message, int status, int64_t frame);
 
