@@ -27,21 +27,9 @@ import sys
 import tempfile
 import time
 
-WIDTH, HEIGHT = 1920, 1080
+from python_common import DEFAULT_BUILD, HEIGHT, WIDTH, generate, package_dir, verdict
+
 TARGET = 1.0
-
-
-def generate(directory, frames, files):
-    import numpy as np
-    import rgbstream
-
-    rng = np.random.default_rng(2)
-    image = rng.integers(0, 256, size=(HEIGHT, WIDTH, 3), dtype=np.uint8)
-    per_file = -(-frames // files)
-    for f in range(files):
-        with rgbstream.Writer(os.path.join(directory, f"rec{f:02d}.rgb")) as writer:
-            for n in range(f * per_file, min(frames, (f + 1) * per_file)):
-                writer.write(np.roll(image, n, axis=1), stamp=40 * n)
 
 
 def plain_loop(paths):
@@ -56,21 +44,15 @@ def plain_loop(paths):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default=os.path.join(here, "..", "build"))
+    parser.add_argument("--build", default=DEFAULT_BUILD)
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--frames", type=int, default=400)
     parser.add_argument("--files", type=int, default=4)
     parser.add_argument("--chunk-mib", type=float, nargs="*", default=[None])
     parser.add_argument("--dir")
     args = parser.parse_args()
-    package = os.path.abspath(os.path.join(args.build, "python"))
-    if not os.path.exists(os.path.join(package, "rgbstream", "__init__.py")):
-        sys.exit(f"{package}/rgbstream is missing: build {args.build} in Release first")
-    # The workers import rgbstream from the same place.
-    os.environ["PYTHONPATH"] = package
-    sys.path.insert(0, package)
+    package_dir(args.build)  # the workers import rgbstream from there too
     import numpy as np
     import rgbstream
     from dask.distributed import Client, LocalCluster
@@ -78,7 +60,10 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         directory = args.dir or scratch
         if not args.dir:
-            generate(directory, args.frames, args.files)
+            per_file = -(-args.frames // args.files)
+            for f, first in enumerate(range(0, args.frames, per_file)):
+                generate(os.path.join(directory, f"rec{f:02d}.rgb"),
+                         min(per_file, args.frames - first), first)
         paths = sorted(glob.glob(os.path.join(directory, "*.rgb")))
         size = sum(os.path.getsize(p) for p in paths)
         frame_bytes = HEIGHT * WIDTH * 3
@@ -108,7 +93,7 @@ def main():
                 loop, on_cluster = statistics.median(loops), statistics.median(clusters)
                 ratio = on_cluster / loop
                 print(f"chunks of {label}: median loop {loop:.2f} s, cluster {on_cluster:.2f} s, "
-                      f"ratio {ratio:.2f} (target <= {TARGET}) {'ok' if ratio <= TARGET else 'MISSED'}")
+                      f"ratio {verdict(ratio, TARGET)}")
     return 0
 
 
