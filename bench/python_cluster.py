@@ -19,7 +19,6 @@ package's own choice.
 
 Target: cluster <= 1.0 x the plain loop, on this machine's 2 cores.
 """
-import argparse
 import glob
 import os
 import statistics
@@ -27,7 +26,7 @@ import sys
 import tempfile
 import time
 
-from python_common import DEFAULT_BUILD, HEIGHT, WIDTH, generate, package_dir, verdict
+from python_common import HEIGHT, WIDTH, arguments, generate, package_dir, verdict
 
 TARGET = 1.0
 
@@ -44,10 +43,7 @@ def plain_loop(paths):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default=DEFAULT_BUILD)
-    parser.add_argument("--rounds", type=int, default=3)
-    parser.add_argument("--frames", type=int, default=400)
+    parser = arguments(__doc__, rounds=3, frames=400)
     parser.add_argument("--files", type=int, default=4)
     parser.add_argument("--chunk-mib", type=float, nargs="*", default=[None])
     parser.add_argument("--dir")

@@ -2,6 +2,7 @@
 # SPDX-License-Identifier: MIT
 """What the rgbstream benchmarks share: the build's package, whole-process
 runs measured by /usr/bin/time, and the 1920 x 1080 test stream."""
+import argparse
 import os
 import subprocess
 import sys
@@ -11,6 +12,27 @@ import time
 WIDTH, HEIGHT = 1920, 1080
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_BUILD = os.path.join(HERE, "..", "build")
+
+
+def arguments(doc, rounds, frames=None, path=False):
+    """The options every benchmark takes: --build, --rounds, and --frames and a
+    PATH where it makes its own stream unless given one."""
+    parser = argparse.ArgumentParser(description=doc.splitlines()[0])
+    if path:
+        parser.add_argument("path", nargs="?")
+    parser.add_argument("--build", default=DEFAULT_BUILD)
+    parser.add_argument("--rounds", type=int, default=rounds)
+    if frames is not None:
+        parser.add_argument("--frames", type=int, default=frames)
+    return parser
+
+
+def built(build, *relative):
+    """A program of the build, or exit saying what to build."""
+    program = os.path.abspath(os.path.join(build, *relative))
+    if not os.path.exists(program):
+        sys.exit(f"{program} is missing: build {build} in Release first")
+    return program
 
 
 def package_dir(build):

@@ -14,7 +14,6 @@ opens both streams afresh and times planar() alone; the sides alternate.
 Target: the long stream's view takes no longer than the short one's
 (ratio <= 1.5, timer noise allowed for), and neither grows memory.
 """
-import argparse
 import os
 import resource
 import statistics
@@ -22,7 +21,7 @@ import sys
 import tempfile
 import time
 
-from python_common import DEFAULT_BUILD, HEIGHT, WIDTH, generate, package_dir, verdict
+from python_common import HEIGHT, WIDTH, arguments, generate, package_dir, verdict
 
 TARGET = 1.5
 FRAMES = 100
@@ -51,10 +50,7 @@ def view_time(rgbstream, path):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default=DEFAULT_BUILD)
-    parser.add_argument("--rounds", type=int, default=9)
-    args = parser.parse_args()
+    args = arguments(__doc__, rounds=9).parse_args()
     package_dir(args.build)
     import rgbstream
 

@@ -15,30 +15,21 @@ Targets, for the 100-frame stream: time ratio <= 1.1, peak memory <= the C
 load's + 80 MiB. On small streams the interpreter's start-up (with numpy,
 about 0.1 s) dominates.
 """
-import argparse
 import os
 import statistics
 import sys
 import tempfile
 
-from python_common import DEFAULT_BUILD, generate, package_dir, run, verdict
+from python_common import arguments, built, generate, package_dir, run, verdict
 
 TIME_TARGET = 1.1
 MEMORY_TARGET_MIB = 80
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("path", nargs="?")
-    parser.add_argument("--build", default=DEFAULT_BUILD)
-    parser.add_argument("--rounds", type=int, default=5)
-    parser.add_argument("--frames", type=int, default=100)
-    args = parser.parse_args()
-
+    args = arguments(__doc__, rounds=5, frames=100, path=True).parse_args()
     package_dir(args.build)
-    loader = os.path.abspath(os.path.join(args.build, "bench", "bench_python_read_load"))
-    if not os.path.exists(loader):
-        sys.exit(f"{loader} is missing: build {args.build} in Release first")
+    loader = built(args.build, "bench", "bench_python_read_load")
 
     with tempfile.TemporaryDirectory() as scratch:
         path = args.path

@@ -14,7 +14,6 @@ printed too.
 
 Target: rgbstream.stamps <= 2 x rgbtool info, whole processes.
 """
-import argparse
 import os
 import statistics
 import struct
@@ -22,7 +21,7 @@ import subprocess
 import sys
 import tempfile
 
-from python_common import DEFAULT_BUILD, package_dir, run, verdict
+from python_common import arguments, built, package_dir, run, verdict
 
 TARGET = 2.0
 WIDTH, HEIGHT = 64, 48
@@ -42,16 +41,9 @@ def generate(path, frames):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("path", nargs="?")
-    parser.add_argument("--build", default=DEFAULT_BUILD)
-    parser.add_argument("--rounds", type=int, default=7)
-    parser.add_argument("--frames", type=int, default=100_000)
-    args = parser.parse_args()
+    args = arguments(__doc__, rounds=7, frames=100_000, path=True).parse_args()
     package_dir(args.build)
-    tool = os.path.abspath(os.path.join(args.build, "rgbtool", "rgbtool"))
-    if not os.path.exists(tool):
-        sys.exit(f"{tool} is missing: build {args.build} in Release first")
+    tool = built(args.build, "rgbtool", "rgbtool")
 
     with tempfile.TemporaryDirectory() as scratch:
         path = args.path or os.path.join(scratch, "stamps.rgb")

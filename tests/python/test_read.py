@@ -1,7 +1,5 @@
 # SPDX-FileCopyrightText: 2026 The rgb authors
 # SPDX-License-Identifier: MIT
-import errno
-import os
 import threading
 import time
 from pathlib import Path
