@@ -6,6 +6,7 @@ import itertools
 import mmap
 import operator
 import os
+import threading
 from typing import NamedTuple
 
 import numpy as np
@@ -81,6 +82,7 @@ class Reader:
         self._stamps = np.empty(0, np.int32)
         self._timeline = _rgbstream.Timeline()
         self._times = None
+        self._stamps_lock = threading.Lock()  # threads sharing the Reader extend them once
 
     def __repr__(self):
         state = "closed" if self._r.closed else ("file" if self._r.seekable else "FIFO")
@@ -252,8 +254,8 @@ class Reader:
 
     # ---- stamps and time -------------------------------------------------
 
-    def _update_stamps(self):
-        """Reads the headers of frames appended since the last call."""
+    def _refresh_stamps(self):
+        """Reads the headers of frames appended since the last call (under _stamps_lock)."""
         self._need_file("stamps")
         frames = self._r.count()[0]
         have = len(self._stamps)
@@ -264,7 +266,6 @@ class Reader:
             self._stamps = _read_only(np.concatenate([self._stamps, added]))
             self._timeline.extend(added)
             self._times = None
-        return self._timeline
 
     @property
     def stamps(self):
@@ -273,8 +274,9 @@ class Reader:
         Only the headers are read (a 100,000-frame file in a fraction of a
         second), once: later calls read only frames appended since. Read-only.
         """
-        self._update_stamps()
-        return self._stamps
+        with self._stamps_lock:
+            self._refresh_stamps()
+            return self._stamps
 
     @property
     def times(self):
@@ -284,10 +286,11 @@ class Reader:
         unwrapped through the cycle, each forward step added, a step back
         or a repeat adding nothing (so times never decrease). Read-only.
         """
-        timeline = self._update_stamps()
-        if self._times is None:
-            self._times = _read_only(timeline.times())
-        return self._times
+        with self._stamps_lock:
+            self._refresh_stamps()
+            if self._times is None:
+                self._times = _read_only(self._timeline.times())
+            return self._times
 
     def index_at(self, t):
         """The index of the frame shown at time t (the last one whose time is <= t).
@@ -296,9 +299,12 @@ class Reader:
         datetime.timedelta or a numpy.timedelta64. IndexError before the
         first frame.
         """
-        index = self._update_stamps().at(floor_ms(t))
+        ms = floor_ms(t)
+        with self._stamps_lock:
+            self._refresh_stamps()
+            index, frames = self._timeline.at(ms), len(self._stamps)
         if index < 0:
-            what = "the stream has no frame" if not len(self._stamps) else "before the first frame"
+            what = "before the first frame" if frames else "the stream has no frame"
             raise IndexError(f"{self._name}: no frame is shown at {t!r}: {what}")
         return index
 
@@ -308,7 +314,10 @@ class Reader:
 
     def indices_between(self, t0, t1):
         """range of the indices of the frames whose time lies in [t0, t1)."""
-        first, count = self._update_stamps().between(ceil_ms(t0), ceil_ms(t1))
+        start, stop = ceil_ms(t0), ceil_ms(t1)
+        with self._stamps_lock:
+            self._refresh_stamps()
+            first, count = self._timeline.between(start, stop)
         return range(first, first + count)
 
     def between(self, t0, t1, *, alpha=False, on_error="raise"):
