@@ -11,68 +11,33 @@ Without PATH a 100-frame 1920 x 1080 stream is generated in a temporary
 directory. DIR is a Release build tree with the rgbstream package
 (DIR/python) and bench_python_read_load (DIR/bench).
 
-Targets, for the 100-frame stream: time ratio <= 1.3, peak memory <= the C
+Targets, for the 100-frame stream: time ratio <= 1.1, peak memory <= the C
 load's + 80 MiB. On small streams the interpreter's start-up (with numpy,
 about 0.1 s) dominates.
 """
-import argparse
 import os
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
 
-WIDTH, HEIGHT = 1920, 1080
-TIME_TARGET = 1.3
+from python_common import arguments, built, generate, package_dir, run, verdict
+
+TIME_TARGET = 1.1
 MEMORY_TARGET_MIB = 80
 
 
-def run(command, env):
-    """Wall seconds, peak RSS (KiB) and CPU seconds (user + system) of one process."""
-    with tempfile.NamedTemporaryFile("r") as peak:
-        start = time.perf_counter()
-        subprocess.run(["/usr/bin/time", "-o", peak.name, "-f", "%M %U %S", *command], check=True,
-                       env=env, stdout=subprocess.DEVNULL)
-        wall = time.perf_counter() - start
-        peak_kib, user, system = peak.read().split()[-3:]
-        return wall, int(peak_kib), float(user) + float(system)
-
-
-def generate(path, frames, package):
-    sys.path.insert(0, package)
-    import numpy as np
-    import rgbstream
-
-    rng = np.random.default_rng(1)
-    image = rng.integers(0, 256, size=(HEIGHT, WIDTH, 3), dtype=np.uint8)
-    with rgbstream.Writer(path) as writer:
-        for n in range(frames):
-            writer.write(np.roll(image, n, axis=1), stamp=40 * n)
-
-
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("path", nargs="?")
-    parser.add_argument("--build", default=os.path.join(here, "..", "build"))
-    parser.add_argument("--rounds", type=int, default=5)
-    parser.add_argument("--frames", type=int, default=100)
-    args = parser.parse_args()
-
-    package = os.path.abspath(os.path.join(args.build, "python"))
-    loader = os.path.abspath(os.path.join(args.build, "bench", "bench_python_read_load"))
-    for needed in (os.path.join(package, "rgbstream", "__init__.py"), loader):
-        if not os.path.exists(needed):
-            sys.exit(f"{needed} is missing: build {args.build} in Release first")
+    args = arguments(__doc__, rounds=5, frames=100, path=True).parse_args()
+    package_dir(args.build)
+    loader = built(args.build, "bench", "bench_python_read_load")
 
     with tempfile.TemporaryDirectory() as scratch:
         path = args.path
         if path is None:
             path = os.path.join(scratch, "stream.rgb")
-            generate(path, args.frames, package)
+            generate(path, args.frames)
         size = os.path.getsize(path)
-        env = dict(os.environ, PYTHONPATH=package)
+        env = dict(os.environ)
         python = ["/usr/bin/python3", "-c", f"import rgbstream; rgbstream.read({path!r})"]
         c_load = [loader, path]
         # One untimed run of each: the file in the page cache, the
@@ -100,8 +65,7 @@ def main():
     c_cpu, py_cpu = statistics.median(cpu["c"]), statistics.median(cpu["python"])
     print(f"  CPU (user + system): C {c_cpu:.3f} s, Python {py_cpu:.3f} s, "
           f"ratio {py_cpu / c_cpu:.2f}")
-    print(f"time ratio (Python / C): {ratio:.2f} (target <= {TIME_TARGET}) "
-          f"{'ok' if ratio <= TIME_TARGET else 'MISSED'}")
+    print(f"time ratio (Python / C): {verdict(ratio, TIME_TARGET)}")
     print(f"extra peak memory: {extra:+.1f} MiB (target <= {MEMORY_TARGET_MIB}) "
           f"{'ok' if extra <= MEMORY_TARGET_MIB else 'MISSED'}")
     return 0 if ratio <= TIME_TARGET and extra <= MEMORY_TARGET_MIB else 1

@@ -4,22 +4,29 @@
 # from the frame format (header fields at their offsets, planes bottom row
 # first), independently of the library, and read back by independent
 # readers (ImageMagick, rgbtool check).
+import faulthandler
 import os
 import struct
 import subprocess
+import sys
 
 import numpy as np
 import pytest
 
 
-def frame_bytes(image, stamp, magic=474):
-    """One frame: image is (H, W, 3 or 4) uint8 with the top row first."""
-    height, width, planes = image.shape
+def header_bytes(width, height, planes, stamp, magic=474):
     header = struct.pack(">HBBHHHHii4x80sii400x", magic, 0, 1, 3, width, height, planes, 0, 255,
                          b"", 0, stamp)
     assert len(header) == 512
+    return header
+
+
+def frame_bytes(image, stamp, magic=474):
+    """One frame: image is (H, W, 3 or 4) uint8 with the top row first."""
+    height, width, planes = image.shape
     # Scanline 0 of each plane is the bottom row of the picture.
-    return header + b"".join(image[::-1, :, c].tobytes() for c in range(planes))
+    return header_bytes(width, height, planes, stamp, magic) + b"".join(
+        image[::-1, :, c].tobytes() for c in range(planes))
 
 
 def stream_bytes(images, stamps):
@@ -30,6 +37,31 @@ def pattern(frames, height, width, channels=3, seed=0):
     """Frames whose every byte differs from its neighbours in every direction."""
     rng = np.random.default_rng(seed)
     return rng.integers(0, 256, size=(frames, height, width, channels), dtype=np.uint8)
+
+
+def run_python(code, *args, timeout=120):
+    """Runs code in a new interpreter with this one's environment (rgbstream on
+    its path, the sanitizer runtimes preloaded when they are here)."""
+    return subprocess.run([sys.executable, "-c", code, *map(str, args)], capture_output=True,
+                          text=True, timeout=timeout)
+
+
+def make_fifo(tmp_path, name="fifo.rgb"):
+    path = tmp_path / name
+    try:
+        os.mkfifo(path)
+    except OSError as error:
+        pytest.fail(f"cannot make a FIFO for the test: {error}")
+    return path
+
+
+@pytest.fixture
+def watchdog():
+    # Reading a FIFO fed by a thread of this process deadlocks if the GIL is
+    # held inside the library: end the run with tracebacks instead of hanging.
+    faulthandler.dump_traceback_later(60, exit=True)
+    yield
+    faulthandler.cancel_dump_traceback_later()
 
 
 def no_preload_env():

@@ -1,8 +1,5 @@
 # SPDX-FileCopyrightText: 2026 The rgb authors
 # SPDX-License-Identifier: MIT
-import errno
-import faulthandler
-import os
 import threading
 import time
 from pathlib import Path
@@ -11,7 +8,7 @@ import numpy as np
 import pytest
 
 import rgbstream
-from conftest import frame_bytes, imagemagick_frame, pattern, stream_bytes
+from conftest import frame_bytes, imagemagick_frame, make_fifo, pattern, stream_bytes
 
 
 def test_read_gives_top_row_first_like_imagemagick(tmp_path):
@@ -97,28 +94,6 @@ def test_stray_bytes_warn_and_keep_whole_frames(tmp_path, stray):
             assert [frame.index for frame in reader] == [0, 1]
 
 
-def test_damaged_streams_raise_with_the_reason(tmp_path):
-    good = pattern(1, 4, 4, seed=4)[0]
-    cases = {
-        "foreign.rgb": (b"P6\n4 4\n255\n" + bytes(600), "wrong magic number"),
-        "second_bad.rgb": (frame_bytes(good, 0) + frame_bytes(good, 1, magic=475),
-                           "frame 1: wrong magic number"),
-        "resized.rgb": (frame_bytes(good, 0) + frame_bytes(np.zeros((2, 8, 3), np.uint8), 1),
-                        "frame 1: a frame differs in size"),
-    }
-    for name, (data, reason) in cases.items():
-        path = tmp_path / name
-        path.write_bytes(data)
-        with pytest.raises(rgbstream.Error, match=reason) as caught:
-            rgbstream.read(path)
-        assert isinstance(caught.value, ValueError)
-
-    with pytest.raises(FileNotFoundError) as missing:
-        rgbstream.read(tmp_path / "missing.rgb")
-    assert missing.value.errno == errno.ENOENT
-    assert missing.value.filename == str(tmp_path / "missing.rgb")
-
-
 def test_empty_file_has_no_frames(tmp_path):
     path = tmp_path / "empty.rgb"
     path.write_bytes(b"")
@@ -128,28 +103,10 @@ def test_empty_file_has_no_frames(tmp_path):
         assert len(reader) == 0 and list(reader) == []
 
 
-@pytest.fixture
-def watchdog():
-    # Reading a FIFO fed by a thread of this process deadlocks if the GIL is
-    # held inside the library: end the run with tracebacks instead of hanging.
-    faulthandler.dump_traceback_later(60, exit=True)
-    yield
-    faulthandler.cancel_dump_traceback_later()
-
-
-def _fifo(tmp_path):
-    path = tmp_path / "fifo.rgb"
-    try:
-        os.mkfifo(path)
-    except OSError as error:
-        pytest.fail(f"cannot make a FIFO for the test: {error}")
-    return path
-
-
 def test_fifo_frames_arrive_one_by_one(tmp_path, watchdog):
     # The producer is a thread of this process: it only runs while the
     # reader waits inside the library if the GIL is released there.
-    path = _fifo(tmp_path)
+    path = make_fifo(tmp_path)
     frames = pattern(3, 7, 9, seed=5)
     delivered = [threading.Event() for _ in frames]
     failures = []
@@ -186,7 +143,7 @@ def test_fifo_frames_arrive_one_by_one(tmp_path, watchdog):
 
 
 def test_read_whole_fifo_with_cut_last_frame(tmp_path, watchdog):
-    path = _fifo(tmp_path)
+    path = make_fifo(tmp_path)
     frames = pattern(2, 3, 5, seed=6)
     data = stream_bytes(frames, [7, 8]) + frame_bytes(frames[0], 9)[:530]
 
@@ -196,7 +153,7 @@ def test_read_whole_fifo_with_cut_last_frame(tmp_path, watchdog):
 
     producer = threading.Thread(target=produce, daemon=True)
     producer.start()
-    with pytest.warns(rgbstream.StrayBytesWarning, match="ended inside frame 2"):
+    with pytest.warns(rgbstream.StrayBytesWarning, match="ends inside frame 2"):
         images, stamps = rgbstream.read(Path(path))
     producer.join(30)
     assert images.shape == (2, 3, 5, 3) and images.flags.c_contiguous
@@ -213,3 +170,70 @@ def test_stream_of_large_frames_reads_whole(tmp_path):
     images, stamps = rgbstream.read(path)
     assert images.nbytes > 64 << 20 and stamps.tolist() == [1, 2, 3]
     np.testing.assert_array_equal(images, frames)
+
+
+SLICES = [slice(None), slice(2, 8), slice(None, None, 3), slice(None, None, -1), slice(-2, None, -3),
+          slice(8, 2, -2), slice(5, 5), slice(100, None), slice(-100, 3)]
+
+
+@pytest.fixture(scope="module")
+def ten_frames(tmp_path_factory):
+    """Ten RGBA frames of 5 x 7 and their stamps, in a file."""
+    frames = pattern(10, 5, 7, channels=4, seed=10)
+    stamps = np.arange(10, dtype=np.int32) * 40 + 3
+    path = tmp_path_factory.mktemp("slices") / "ten.rgb"
+    path.write_bytes(stream_bytes(frames, stamps))
+    return path, frames, stamps
+
+
+@pytest.mark.parametrize("selection", SLICES, ids=str)
+def test_slices_give_the_frames_numpy_would(ten_frames, selection):
+    path, frames, stamps = ten_frames
+    with rgbstream.open(path) as reader:
+        images, got = reader[selection]
+        with_alpha, _ = reader.read_frames(selection.start, selection.stop, selection.step,
+                                           alpha=True)
+    np.testing.assert_array_equal(images, frames[selection][..., :3])
+    np.testing.assert_array_equal(with_alpha, frames[selection])
+    np.testing.assert_array_equal(got, stamps[selection])
+    assert images.flags.c_contiguous and got.dtype == np.int32
+    images, got = rgbstream.read(path, selection.start, selection.stop, selection.step)
+    np.testing.assert_array_equal(images, frames[selection][..., :3])
+    np.testing.assert_array_equal(got, stamps[selection])
+
+
+def test_bad_selections_are_refused(ten_frames):
+    path = ten_frames[0]
+    with pytest.raises(ValueError, match="step"):
+        rgbstream.read(path, step=0)
+    with pytest.raises(TypeError, match="alpha is a keyword"):
+        rgbstream.read(path, True)
+    with pytest.raises(ValueError, match="on_error"):
+        rgbstream.read(path, on_error="skip")
+
+
+def _feed(path, data):
+    """Writes data into a FIFO from a thread; a reader that leaves early is no failure."""
+    def produce():
+        try:
+            path.write_bytes(data)
+        except BrokenPipeError:
+            pass
+
+    producer = threading.Thread(target=produce, daemon=True)
+    producer.start()
+    return producer
+
+
+def test_fifo_reads_a_selection_in_order(tmp_path, watchdog):
+    path = make_fifo(tmp_path)
+    frames = pattern(6, 3, 4, seed=11)
+    producer = _feed(path, stream_bytes(frames, range(6)))
+    images, stamps = rgbstream.read(path, 1, 5, 2)
+    producer.join(30)
+    np.testing.assert_array_equal(images, frames[1:5:2])
+    assert stamps.tolist() == [1, 3]
+    producer = _feed(path, stream_bytes(frames, range(6)))
+    with pytest.raises(TypeError, match="FIFO is read in order"):
+        rgbstream.read(path, step=-1)
+    producer.join(30)

@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 
 import rgbstream
-from conftest import imagemagick_frame, pattern, stream_bytes
+from conftest import frame_bytes, imagemagick_frame, pattern, run_python, stream_bytes
 
 
 def test_written_stream_is_checked_by_independent_readers(tmp_path, rgbtool_check):
@@ -88,3 +88,41 @@ def test_full_disk_raises_and_reports_nothing_written():
 def test_unwritable_path_raises_oserror_from_errno(tmp_path):
     with pytest.raises(FileNotFoundError):
         rgbstream.write(tmp_path / "no" / "such" / "dir.rgb", pattern(1, 2, 2))
+
+
+def test_a_failed_write_leaves_nothing_and_says_so(tmp_path):
+    # A file-size limit that leaves room for one frame of the three: the
+    # interpreter ignores SIGXFSZ, the library turns it into a failed append.
+    path = tmp_path / "limited.rgb"
+    rgbstream.write(path, pattern(1, 4, 4, seed=10), [0])
+    kept = path.read_bytes()
+    limit = len(kept) + 2 * (512 + 48) - 1
+    done = run_python("import resource, sys, numpy as np, rgbstream\n"
+                      f"resource.setrlimit(resource.RLIMIT_FSIZE, ({limit}, {limit}))\n"
+                      "rgbstream.write(sys.argv[1], np.zeros((3, 4, 4, 3), np.uint8), [1, 2, 3])",
+                      path)
+    assert done.returncode == 1
+    assert "File too large (none of the 3 frames went in)" in done.stderr, done.stderr
+    assert path.read_bytes() == kept
+
+
+def test_appends_that_would_not_continue_the_stream_are_refused(tmp_path):
+    path = tmp_path / "stream.rgb"
+    frames = pattern(3, 4, 6, seed=11)
+    rgbstream.write(path, frames[:2], [1, 2])
+    whole = path.read_bytes()
+    with pytest.raises(rgbstream.Error, match="frames of 5 x 5 cannot follow the 6 x 4 frames.*"
+                                              "none of the 3 frames went in"):
+        rgbstream.write(path, np.zeros((3, 5, 5, 3), np.uint8))
+    with rgbstream.Writer(path) as writer, pytest.raises(rgbstream.Error,
+                                                         match="the frame was not appended"):
+        writer.write(np.zeros((4, 4, 3), np.uint8))
+    assert path.read_bytes() == whole
+
+    # What an interrupted append leaves: a partial frame at the end.
+    path.write_bytes(whole + frame_bytes(frames[2], 3)[:300])
+    with pytest.raises(rgbstream.Error, match="ends inside a frame .300 bytes.*cut_partial=True"):
+        rgbstream.write(path, frames[2], [3])
+    assert len(path.read_bytes()) == len(whole) + 300
+    assert rgbstream.write(path, frames[2], [3], cut_partial=True) == 1
+    assert path.read_bytes() == stream_bytes(frames, [1, 2, 3])
