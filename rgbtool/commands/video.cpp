@@ -59,7 +59,8 @@ int launch(const VideoOptions& options) {
   const std::string encoder = encoderPath();
   const std::string crf = std::to_string(options.crf);
   const std::vector<std::string> words = {encoder, options.file, options.out, crf,
-                                          options.crfGiven ? "1" : "0", options.codec};
+                                          options.crfGiven ? "1" : "0", options.codec,
+                                          options.overwrite ? "1" : "0"};
   std::vector<char*> argv;
   for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
@@ -76,6 +77,7 @@ cli::Run declare(CLI::App& command) {
   command.add_option("--codec", options->codec,
                      "FFmpeg encoder, e.g. libx264, libx264rgb, ffv1 or libvpx-vp9 (default: "
                      "H.264)");
+  command.add_flag("-y,--overwrite", options->overwrite, "Replace an existing OUT");
   command.add_option("FILE", options->file, "Frame stream (- reads standard input)")
       ->required();
   command
