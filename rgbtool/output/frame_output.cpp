@@ -138,7 +138,9 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
     const toolkit::FrameSource::Read status =
         positioned == toolkit::FrameSource::Read::End ? positioned : source.next(frame);
     if (status == toolkit::FrameSource::Read::End) {
-      report(options.file + ": has no frame " + std::to_string(select.frame));
+      const int64_t frames = total >= 0 ? total : source.tell();
+      report(options.file + ": has only " + std::to_string(frames) +
+             (frames == 1 ? " frame" : " frames"));
       return kExitFailure;
     }
     if (status != toolkit::FrameSource::Read::Frame) return failed();
