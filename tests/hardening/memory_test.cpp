@@ -3,10 +3,11 @@
 // Hostile declared sizes x programs: every program runs as a real process
 // on a stream whose first header declares a huge frame that never comes,
 // from a 512-byte file, or from a FIFO whose producer sends the header and
-// a little of the pixels and then stalls before it leaves. Each must fail
-// naming frame 0, and its peak resident memory (the kernel's ru_maxrss,
-// which counts across exec) must stay under the limit: a program that
-// commits the declared size first reaches gigabytes.
+// a little of the pixels and then stalls before it leaves. Each must fail,
+// and its peak resident memory (the kernel's ru_maxrss, which counts
+// across exec) must stay under the limit: a program that commits the
+// declared size first reaches gigabytes. rgbplay's row is in the player's
+// tests, which give it the X server it needs.
 //
 // To add a program, add rows to kPrograms (its path comes from the build,
 // as RGBTOOL_PATH does).
