@@ -7,10 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <set>
 #include <string>
 #include <vector>
 

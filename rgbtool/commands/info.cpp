@@ -56,8 +56,9 @@ Examples:
 
 Exit status:
   0   every FILE is a clean stream (and the plot was written)
-  1   a FILE cannot be read or is not a clean stream, or the plot failed
-  2   a usage error)";
+  1   a FILE cannot be read or is not a clean stream, the plot failed (an existing
+      picture without -y, the input itself), or the report could not be written
+  2   a usage error (also --plot -: the report takes standard output))";
 
 void printText(const std::string& file, const StreamScan& scan, bool frames) {
   std::printf("%s:\n", file.c_str());

@@ -33,7 +33,7 @@ constexpr const char* kFooter = R"(Examples:
 Exit status:
   0   the sheet was written
   1   the stream cannot be read or is damaged, the tiles do not fit a picture, or
-      the sheet cannot be written
+      the sheet cannot be written (an existing OUT without -y, the input itself)
   2   a usage error)";
 
 constexpr Colour kBackground{32, 32, 32};
