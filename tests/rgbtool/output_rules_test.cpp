@@ -182,6 +182,22 @@ TEST(OutputRules, ResultsThatCannotReachStandardOutputFailTheRun) {
   EXPECT_EQ(plot.out, "");
 }
 
+// A stream given as standard output opened at its start (1<>) is appended
+// to at its end: frame 0 is not written over.
+TEST(OutputRules, ImportOntoStandardOutputOpenedAtTheStartAppendsAtTheEnd) {
+  Fixture f;
+  const std::string picture = f.dir.file("p.ppm");
+  writePpm(picture, patternPicture(kWidth, kHeight, 2));
+  const Bytes before = rgbtest::readFile(f.stream);
+  const Outcome run = runProgram({"/bin/sh", "-c", "exec \"$0\" import - \"$1\" 1<>\"$2\"",
+                                  RGBTOOL_PATH, picture, f.stream});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const Bytes after = rgbtest::readFile(f.stream);
+  const std::size_t frameBytes = before.size() / 3;
+  ASSERT_EQ(after.size(), before.size() + frameBytes);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+}
+
 // Pictures from a pipe cannot be counted first: a refused picture must
 // still leave the directory as it was (no temporary, nothing replaced).
 TEST(OutputRules, ExportFromAPipeOntoAnExistingPictureLeavesTheDirectoryAlone) {
