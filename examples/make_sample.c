@@ -68,7 +68,8 @@ enum { kStep = 40, kCycle = 10000000, kTravel = 6 };
 int main(int argc, char** argv) {
   const char* path = argc > 1 ? argv[1] : "image.rgb";
   const int frames = argc > 2 ? atoi(argv[2]) : 1;
-  if (argc > 3 || frames < 1 || frames > 1000) {
+  /* An option is never a file name: "--help" would otherwise become one. */
+  if (argc > 3 || frames < 1 || frames > 1000 || path[0] == '-') {
     fprintf(stderr, "Usage: %s [file [frames]]   (1 to 1000 frames)\n", argv[0]);
     return 1;
   }
