@@ -68,6 +68,8 @@ Json jsonOf(const std::string& file, const StreamScan& scan,
                     {"interval_ms", w.step},
                     {"kind", w.step == 0 ? "repeat" : "backwards"}});
   out["stamp_warnings"] = list;
+  out["frames_after_damage"] = scan.wholeAfterDamage >= 0 ? Json(scan.wholeAfterDamage) : Json(nullptr);
+  out["repair_keeps"] = scan.repairKeeps >= 0 ? Json(scan.repairKeeps) : Json(nullptr);
   return out;
 }
 

@@ -84,6 +84,10 @@ void printText(const std::string& file, const StreamScan& scan, bool frames) {
                 static_cast<long long>(stats.min), toolkit::formatMs(stats.median).c_str(),
                 static_cast<long long>(stats.max));
   }
+  // Both on the continuous timeline: across the wrap of the stamps, and a
+  // stamp that goes back adds no time.
+  if (stats.any)
+    std::printf("  duration:     %lld ms\n", static_cast<long long>(stats.durationMs));
   if (stats.rate > 0) std::printf("  frame rate:   %s fps\n", toolkit::formatRate(stats.rate).c_str());
   const std::string problem = scan.problem();
   if (!problem.empty()) std::printf("  damaged:      %s\n", problem.c_str());
@@ -111,6 +115,8 @@ Json jsonOf(const std::string& file, const StreamScan& scan, bool frames) {
   out["median_interval_ms"] = interval(stats.median);
   out["max_interval_ms"] = interval(stats.max);
   out["frame_rate"] = rateJson(stats.rate);
+  out["frames_after_damage"] = scan.wholeAfterDamage >= 0 ? Json(scan.wholeAfterDamage) : Json(nullptr);
+  out["repair_keeps"] = scan.repairKeeps >= 0 ? Json(scan.repairKeeps) : Json(nullptr);
   if (frames) {
     Json list = Json::array();
     for (std::size_t i = 0; i < scan.stamps.size(); ++i) {

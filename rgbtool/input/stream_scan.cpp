@@ -6,7 +6,9 @@
 #include <cstdlib>
 
 #include "rgb/rgb.h"
+#include "rgbtool/edit/frame_map.h"
 #include "rgbtool/input/input.h"
+#include "toolkit/frame.h"
 
 namespace rgbtool {
 namespace {
@@ -36,6 +38,7 @@ class Scanner {
     out_.haveGeometry = true;
     if (input_.seekable()) {
       headers();
+      if (!out_.damage.empty() || out_.strayBytes > 0) salvage();
     } else {
       frames(first);
     }
@@ -66,6 +69,28 @@ class Scanner {
     return "frame " + std::to_string(out_.stamps.size()) + ": " +
            describe(Geometry{info.width, info.height, info.planes}) +
            " differs from the first frame's " + describe(out_.geometry);
+  }
+
+  // What follows the fault in a damaged file, as repair finds it; and a
+  // whole frame of another size after the last frame is a size change, not
+  // stray bytes.
+  void salvage() {
+    edit::FrameMap map;
+    if (!edit::mapFrames(fileno(input_.get()), input_.start(), input_.size(),
+                         edit::MapMode::Salvage, map))
+      return;
+    const edit::Stretch* fault = map.firstDrop();
+    if (out_.damage.empty()) {
+      if (!fault || fault->drop != edit::Drop::OtherSize ||
+          fault->offset != out_.stamps.size() * out_.frameBytes)
+        return;
+      out_.damage = "frame " + std::to_string(out_.stamps.size()) + ": " +
+                    toolkit::describeShape(fault->shape) + " differs from the first frame's " +
+                    toolkit::describeShape(map.shape);
+      out_.tailIsFrame = true;
+    }
+    out_.wholeAfterDamage = map.keptAfterDamage();
+    out_.repairKeeps = map.keptFrames();
   }
 
   void failedAt(int status) {
@@ -127,7 +152,11 @@ std::string StreamScan::problem() const {
   if (!opened) return damage;
   std::string why = damage;
   if (why.empty() && stamps.empty() && strayBytes == 0) why = "no whole frame";
-  if (strayBytes > 0) {
+  if (wholeAfterDamage >= 0)
+    why += "; " + std::to_string(wholeAfterDamage) + " whole frame" +
+           (wholeAfterDamage == 1 ? "" : "s") + " follow (rgbtool repair keeps " +
+           std::to_string(repairKeeps) + ")";
+  if (strayBytes > 0 && !tailIsFrame) {
     if (!why.empty()) why += "; ";
     why += std::to_string(strayBytes) + (stamps.empty() ? " bytes, less than one whole frame"
                                                         : " stray bytes after the last frame");
