@@ -67,6 +67,22 @@ class Mapper {
     return status == RGB_OK && frameBytes <= size_ - at;
   }
 
+  // A frame at `at` that is not followed by the next one may have been cut
+  // short by it (a writer that died mid-frame and another that went on):
+  // where a frame of the stream's size begins inside it, else its end.
+  uint64_t cutShortBy(uint64_t at, uint64_t frameBytes) {
+    const uint64_t end = at + frameBytes;
+    if (mode_ == MapMode::Clean || end == size_ || isStreamFrame(end)) return end;
+    return search(at + 1, end, true);
+  }
+
+  bool isStreamFrame(uint64_t at) {
+    rgb_frame_info info{};
+    uint64_t frameBytes = 0;
+    int status = RGB_OK;
+    return frameAt(at, info, frameBytes, status) && toolkit::sameShape(info, map_.shape);
+  }
+
   // Looks at `at` and returns where to look next.
   uint64_t step(uint64_t at) {
     rgb_frame_info info{};
@@ -79,6 +95,12 @@ class Mapper {
         map_.frameBytes = frameBytes;
       }
       if (toolkit::sameShape(info, map_.shape)) {
+        const uint64_t next = cutShortBy(at, frameBytes);
+        if (next < at + frameBytes) {
+          add({at, next - at, 0, Drop::BadHeader, "a frame cut short by the next one",
+               rgb_frame_info{}});
+          return next;
+        }
         keep(at, info.stamp);
       } else {
         add({at, frameBytes, 1, Drop::OtherSize,
@@ -125,35 +147,34 @@ class Mapper {
   // Where the frames go on after damage at `at`: one frame further, where
   // the next frame belongs; else the first offset holding a frame.
   uint64_t nextFrame(uint64_t at) {
-    rgb_frame_info info{};
-    uint64_t frameBytes = 0;
-    int status = RGB_OK;
-    if (map_.haveShape && map_.frameBytes <= size_ - at &&
-        frameAt(at + map_.frameBytes, info, frameBytes, status) &&
-        toolkit::sameShape(info, map_.shape))
+    if (map_.haveShape && map_.frameBytes <= size_ - at && isStreamFrame(at + map_.frameBytes))
       return at + map_.frameBytes;
     if (!map_.error.empty()) return size_;
-    return search(at + 1);
+    return search(at + 1, size_, false);
   }
 
-  uint64_t search(uint64_t from) {
+  // The first offset in [from, to) where a frame begins that fits in the
+  // file (and, with `streamSize`, has the stream's size); `to` when none.
+  uint64_t search(uint64_t from, uint64_t to, bool streamSize) {
     std::vector<unsigned char> piece;
-    for (uint64_t at = from; size_ - at >= RGB_HEADER_BYTES;) {
+    for (uint64_t at = from; at < to && size_ - at >= RGB_HEADER_BYTES;) {
       const std::size_t bytes =
           static_cast<std::size_t>(std::min<uint64_t>(kSearchPiece, size_ - at));
       piece.resize(bytes);
-      if (!readAt(piece.data(), bytes, at)) return size_;
-      const std::size_t last = bytes - RGB_HEADER_BYTES;
+      if (!readAt(piece.data(), bytes, at)) return to;
+      const std::size_t last =
+          static_cast<std::size_t>(std::min<uint64_t>(bytes - RGB_HEADER_BYTES, to - 1 - at));
       for (std::size_t i = 0; i <= last; ++i) {
         rgb_frame_info info{};
         uint64_t frameBytes = 0;
         if (rgb_header_parse(piece.data() + i, RGB_HEADER_BYTES, &info, &frameBytes) == RGB_OK &&
-            frameBytes <= size_ - (at + i))
+            frameBytes <= size_ - (at + i) &&
+            (!streamSize || toolkit::sameShape(info, map_.shape)))
           return at + i;
       }
       at += last + 1;
     }
-    return size_;
+    return to;
   }
 
   void keep(uint64_t at, int32_t stamp) {
