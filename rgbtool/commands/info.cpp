@@ -40,11 +40,15 @@ JSON keys:
   frame_bytes         bytes a frame takes in the stream
   first_stamp_ms      the first frame's stamp
   last_stamp_ms       the last frame's stamp
-  duration_ms         from the first frame to the last, across the 10,000 s wrap
+  duration_ms         from the first frame to the last on the continuous timeline
+                      (across the 10,000 s wrap; a stamp going back adds nothing)
   min_interval_ms     the smallest step from one frame's stamp to the next
   median_interval_ms  the median step
   max_interval_ms     the largest step
   frame_rate          frames per second over the duration, three decimals
+  frames_after_damage in a damaged file, the whole frames of the stream's size
+                      after the fault (null for a clean stream or a pipe)
+  repair_keeps        the whole frames 'rgbtool repair' would keep (null likewise)
   frame_list          with --frames: {"frame", "stamp_ms", "interval_ms"} per frame
 
 Examples:
