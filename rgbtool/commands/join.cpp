@@ -37,8 +37,8 @@ Examples:
 
 Exit status:
   0   OUT holds every frame of every IN
-  1   an IN cannot be read, is damaged or has another frame size, or OUT cannot
-      be written (an existing file without -y, one of the INs)
+  1   an IN cannot be read, is damaged or has another frame size, no IN has a
+      frame, or OUT cannot be written (an existing file without -y, one of the INs)
   2   a usage error)";
 
 std::string framesWords(int64_t n) {
@@ -108,6 +108,10 @@ int run(const Options& options) {
     if (before.any) warnSeam(i, before, file, result.firstTakenStamp);
     before = {true, file, result.lastTakenStamp};
     frames += result.taken;
+  }
+  if (frames == 0) {
+    report(options.out + ": not written: no IN has a frame");
+    return kExitFailure;
   }
   if (!out.commit()) return kExitFailure;
   report(options.out + ": " + framesWords(frames) + " from " +

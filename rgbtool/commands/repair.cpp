@@ -20,6 +20,7 @@
 #include "rgbtool/edit/raw_input.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/report/json.h"
+#include "toolkit/frame.h"
 #include "toolkit/output.h"
 #include "toolkit/signals.h"
 
@@ -167,12 +168,13 @@ class AppendLock {
   int fd_;
 };
 
-bool copyKept(edit::RawInput& in, const edit::FrameMap& map, int out) {
+// The kept stretches of a map of IN from `base` on.
+bool copyKept(edit::RawInput& in, const edit::FrameMap& map, int out, off_t base) {
   edit::CopyCount count;
   std::string error;
   for (const edit::Stretch& s : map.stretches) {
     if (!s.kept()) continue;
-    if (!edit::copyRange(in.fd(), in.start() + static_cast<off_t>(s.offset), s.bytes, out, count,
+    if (!edit::copyRange(in.fd(), base + static_cast<off_t>(s.offset), s.bytes, out, count,
                          error)) {
       report(in.path() + ": " + error);
       return false;
@@ -181,28 +183,45 @@ bool copyKept(edit::RawInput& in, const edit::FrameMap& map, int out) {
   return true;
 }
 
+// Where the last kept frame of IN ends: appends come after it.
+uint64_t keptEnd(const edit::FrameMap& map) {
+  for (auto s = map.stretches.rbegin(); s != map.stretches.rend(); ++s)
+    if (s->kept()) return s->offset + s->bytes;
+  return 0;
+}
+
 // Frames appended to the old IN between the end of the copy and the rename
-// (whole ones: appenders append under the lock) go on at the end of the
-// new one, under its lock.
-bool appendLate(edit::RawInput& in, uint64_t mapped) {
+// go on at the end of the new one, under its lock. They are found as repair
+// finds frames, after the last frame kept: an appender may have cut a
+// partial frame back before appending.
+bool appendLate(edit::RawInput& in, const edit::FrameMap& before) {
   struct stat now;
-  if (fstat(in.fd(), &now) != 0 || static_cast<uint64_t>(now.st_size - in.start()) <= mapped)
+  const off_t from = in.start() + static_cast<off_t>(keptEnd(before));
+  if (fstat(in.fd(), &now) != 0 || now.st_size <= from ||
+      static_cast<uint64_t>(now.st_size - in.start()) == in.size())
     return true;
-  const uint64_t late = static_cast<uint64_t>(now.st_size - in.start()) - mapped;
+  edit::FrameMap late;
+  int64_t frames = 0;
+  if (edit::mapFrames(in.fd(), from, static_cast<uint64_t>(now.st_size - from),
+                      edit::MapMode::Salvage, late) &&
+      toolkit::sameShape(late.shape, before.shape)) {
+    frames = late.keptFrames();
+  }
+  if (frames == 0) return true;
   const int fd = open(in.path().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   bool done = fd >= 0;
-  std::string error = done ? std::string() : std::string("cannot open: ") + std::strerror(errno);
   if (done) {
     const AppendLock lock(fd);
-    edit::CopyCount count;
-    done = edit::copyRange(in.fd(), in.start() + static_cast<off_t>(mapped), late, fd, count,
-                           error) &&
-           fsync(fd) == 0;
-    if (!done && error.empty()) error = std::string("cannot write: ") + std::strerror(errno);
+    done = copyKept(in, late, fd, from) && fsync(fd) == 0;
     close(fd);
   }
-  if (!done) report(in.path() + ": " + std::to_string(late) + " bytes appended during the "
-                    "repair are not in the repaired stream: " + error);
+  if (!done) {
+    report(in.path() + ": " + std::to_string(frames) +
+           " frames appended during the repair are not in the repaired stream");
+  } else {
+    report(in.path() + ": " + std::to_string(frames) +
+           " frames appended during the repair follow the repaired ones");
+  }
   return done;
 }
 
@@ -250,11 +269,11 @@ int run(const Options& options) {
     if (!write) return kExitOk;
     if (!out.open(target, options.inPlace || options.overwrite,
                   options.inPlace ? std::vector<std::string>{} : std::vector<std::string>{options.in}) ||
-        !copyKept(in, map, out.fd()))
+        !copyKept(in, map, out.fd(), in.start()))
       return kExitFailure;
   }
   if (!out.commit()) return kExitFailure;
-  return !options.inPlace || appendLate(in, in.size()) ? kExitOk : kExitFailure;
+  return !options.inPlace || appendLate(in, map) ? kExitOk : kExitFailure;
 }
 
 cli::Run declare(CLI::App& command) {

@@ -80,14 +80,15 @@ class Scanner {
                          edit::MapMode::Salvage, map))
       return;
     const edit::Stretch* fault = map.firstDrop();
+    // Frames of another size that end the file, right after the last frame.
+    out_.tailIsFrame = fault && fault->drop == edit::Drop::OtherSize &&
+                       fault->offset == out_.stamps.size() * out_.frameBytes &&
+                       fault->offset + fault->bytes == input_.size();
     if (out_.damage.empty()) {
-      if (!fault || fault->drop != edit::Drop::OtherSize ||
-          fault->offset != out_.stamps.size() * out_.frameBytes)
-        return;
+      if (!out_.tailIsFrame) return;
       out_.damage = "frame " + std::to_string(out_.stamps.size()) + ": " +
                     toolkit::describeShape(fault->shape) + " differs from the first frame's " +
                     toolkit::describeShape(map.shape);
-      out_.tailIsFrame = true;
     }
     out_.wholeAfterDamage = map.keptAfterDamage();
     out_.repairKeeps = map.keptFrames();

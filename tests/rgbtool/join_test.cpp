@@ -76,7 +76,11 @@ TEST(ToolJoin, RefusesWhatCannotBeJoined) {
       << broken.err;
   const Outcome itself = runTool({"join", "-y", a, a, a});
   EXPECT_EQ(itself.status, 1);
-  for (const char* out : {"o1.rgb", "o2.rgb"})
+  rgbtest::writeFile(dir.file("empty.rgb"), {});
+  const Outcome nothing = runTool({"join", dir.file("o3.rgb"), dir.file("empty.rgb")});
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_NE(nothing.err.find("no IN has a frame"), std::string::npos) << nothing.err;
+  for (const char* out : {"o1.rgb", "o2.rgb", "o3.rgb"})
     EXPECT_NE(access(dir.file(out).c_str(), F_OK), 0) << out << " was left";
   EXPECT_EQ(rgbtest::readFile(a), framesOf(kStamps, {0, 1}));
 }

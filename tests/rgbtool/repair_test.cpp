@@ -129,12 +129,18 @@ TEST(ToolRepair, CheckSaysWhatFollowsDamage) {
   EXPECT_EQ(lines[0]["frames_after_damage"], 3);
   EXPECT_EQ(lines[0]["repair_keeps"], 5);
 
-  const std::string grown = dir.file("grown.rgb");
-  rgbtest::writeFile(grown, joined({frames({0, 1}), rgbtest::frameBytes(
-                                                        rgbtest::patternImage(1, 2, 2), 0, 2, 2, 9)}));
-  EXPECT_EQ(runTool({"check", grown}).out,
-            grown + ": FAILED, frame 2: 2 x 2 RGB differs from the first frame's 5 x 4 RGB; 0 "
-                    "whole frames follow (rgbtool repair keeps 2)\n");
+  // Smaller and larger frames appended: a size change, not stray bytes.
+  for (const int side : {2, 7}) {
+    const std::string grown = dir.file("grown" + std::to_string(side) + ".rgb");
+    rgbtest::writeFile(grown, joined({frames({0, 1}),
+                                      rgbtest::frameBytes(rgbtest::patternImage(1, side, side), 0,
+                                                          side, side, 9)}));
+    EXPECT_EQ(runTool({"check", grown}).out,
+              grown + ": FAILED, frame 2: " + std::to_string(side) + " x " +
+                  std::to_string(side) +
+                  " RGB differs from the first frame's 5 x 4 RGB; 0 whole frames follow "
+                  "(rgbtool repair keeps 2)\n");
+  }
 }
 
 }  // namespace
