@@ -11,7 +11,6 @@
 #include "rgbtool/edit/edited_output.h"
 #include "rgbtool/edit/frame_feed.h"
 #include "rgbtool/report/diagnostics.h"
-#include "toolkit/signals.h"
 #include "toolkit/stamps.h"
 
 namespace rgbtool {
@@ -122,7 +121,6 @@ int run(const Options& options) {
   Selection selection(options);
   int status = kExitOk;
   if (!selection.parseTimes(status)) return status;
-  toolkit::signals::install();
   edit::RawInput in;
   if (!in.open(options.in)) {
     report(options.in + ": " + in.error());

@@ -10,7 +10,6 @@
 #include "rgbtool/edit/frame_feed.h"
 #include "rgbtool/report/diagnostics.h"
 #include "toolkit/frame.h"
-#include "toolkit/signals.h"
 #include "toolkit/stamps.h"
 
 namespace rgbtool {
@@ -63,7 +62,6 @@ void warnSeam(std::size_t seam, const Before& before, const std::string& file, i
 }
 
 int run(const Options& options) {
-  toolkit::signals::install();
   edit::EditedOutput out;
   if (!out.open(options.out, options.overwrite, options.inputs)) return kExitFailure;
   bool haveShape = false;

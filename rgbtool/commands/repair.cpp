@@ -22,7 +22,6 @@
 #include "rgbtool/report/json.h"
 #include "toolkit/frame.h"
 #include "toolkit/output.h"
-#include "toolkit/signals.h"
 
 namespace rgbtool {
 namespace {
@@ -243,7 +242,6 @@ int run(const Options& options) {
                                            : "repair needs OUT, or --in-place");
   if (options.json && !options.inPlace && toolkit::namesStdout(options.out))
     return cli::usageError("--json prints on standard output, which OUT '-' takes");
-  toolkit::signals::install();
   edit::RawInput in;
   if (!openIn(options, in)) return kExitFailure;
   const std::string& target = options.inPlace ? options.in : options.out;

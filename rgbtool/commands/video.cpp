@@ -23,7 +23,9 @@ constexpr int kMaxCrf = 51;
 
 constexpr const char* kFooter = R"(Frame times are the recorded stamps, counted from the first frame across the
 10,000 s wrap; a frame stamped no later than the one before is shown 1 ms after
-it, with a note. Files, named pipes and - are encoded as frames arrive.
+it, and the frames after it keep their spacing; a note counts such frames as
+'rgbtool check' does. Files, named pipes and - are encoded as frames arrive.
+An existing OUT is replaced only with -y; the input never.
 
 Examples:
   $ rgbtool video recording.rgb out.mp4
@@ -34,7 +36,7 @@ Examples:
 Exit status:
   0   the video was written
   1   the stream cannot be read or is damaged, or the video cannot be written (a
-      container that cannot hold the codec, an existing file that is the input)
+      container that cannot hold the codec, an existing OUT without -y, the input)
   2   a usage error)";
 
 std::string directoryOfThisProgram() {
@@ -59,7 +61,8 @@ int launch(const VideoOptions& options) {
   const std::string encoder = encoderPath();
   const std::string crf = std::to_string(options.crf);
   const std::vector<std::string> words = {encoder, options.file, options.out, crf,
-                                          options.crfGiven ? "1" : "0", options.codec};
+                                          options.crfGiven ? "1" : "0", options.codec,
+                                          options.overwrite ? "1" : "0"};
   std::vector<char*> argv;
   for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
@@ -76,6 +79,7 @@ cli::Run declare(CLI::App& command) {
   command.add_option("--codec", options->codec,
                      "FFmpeg encoder, e.g. libx264, libx264rgb, ffv1 or libvpx-vp9 (default: "
                      "H.264)");
+  command.add_flag("-y,--overwrite", options->overwrite, "Replace an existing OUT");
   command.add_option("FILE", options->file, "Frame stream (- reads standard input)")
       ->required();
   command

@@ -5,13 +5,15 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/pictures/image_io.h"
-#include "rgbtool/output/output_file.h"
 #include "rgbtool/output/output_name.h"
 #include "rgbtool/report/progress.h"
+#include "toolkit/frame_source.h"
 
 namespace rgbtool {
 namespace {
@@ -25,7 +27,6 @@ struct Job {
   const FrameOutputOptions& options;
   ImageFormat format;
   const FrameFilter& filter;
-  const struct stat* input;
   Progress* progress = nullptr;
   bool toldRawLayout = false;
 };
@@ -35,13 +36,8 @@ std::string outputName(const FrameOutputOptions& options, int64_t index) {
   return expandFramePattern(options.out, static_cast<int>(index));
 }
 
-bool writeOne(Job& job, const Frame& frame) {
-  const std::string path = outputName(job.options, frame.index);
-  // Replacing the stream being read would lose it, whatever the name says.
-  if (job.input && sameFile(path, *job.input)) {
-    report(path + ": is the same file as the input " + job.options.file + "; not overwritten");
-    return false;
-  }
+bool writeOne(Job& job, const toolkit::Frame& frame) {
+  const std::string path = outputName(job.options, frame.index());
   std::string line;
   const unsigned char* picture = job.filter(frame, line);
   if (!picture) return false;
@@ -53,14 +49,16 @@ bool writeOne(Job& job, const Frame& frame) {
     // Bare rows carry no size: say what a reader needs to know.
     job.toldRawLayout = true;
     if (job.progress) job.progress->suspend();
-    report("raw frames: -f rawvideo -video_size " + std::to_string(frame.width) + "x" +
-           std::to_string(frame.height) + " -pixel_format rgb24");
+    report("raw frames: -f rawvideo -video_size " + std::to_string(frame.width()) + "x" +
+           std::to_string(frame.height()) + " -pixel_format rgb24");
   }
   std::string error;
   WriteOptions how;
-  how.topRowFirst = frame.topRowFirst;
+  how.topRowFirst = frame.topRowFirst();
   how.replace = job.options.overwrite;
-  if (!writeImage(path, job.format, picture, frame.width, frame.height, error, how)) {
+  // Replacing the stream being read would lose it, whatever the name says.
+  how.inputs = {job.options.file};
+  if (!writeImage(path, job.format, picture, frame.width(), frame.height(), error, how)) {
     report(path + ": " + error);
     return false;
   }
@@ -79,7 +77,7 @@ bool refuseExisting(const FrameOutputOptions& options, int64_t total, const stru
     struct stat info;
     // The input itself is refused in its turn, with its own reason.
     if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        !(input && sameFile(path, *input))) {
+        !(input && info.st_dev == input->st_dev && info.st_ino == input->st_ino)) {
       report(path + ": exists; not replaced (-y or --overwrite replaces it)");
       return false;
     }
@@ -94,10 +92,16 @@ uint64_t selectedFrames(const FrameSelection& s, int64_t total) {
   return n;
 }
 
+// The input as a file, to tell its names among the outputs; null when it
+// cannot be examined (the output then refuses it in its turn).
+const struct stat* inputFile(const std::string& file, struct stat& info) {
+  const int examined = file == "-" ? fstat(STDIN_FILENO, &info) : stat(file.c_str(), &info);
+  return examined == 0 ? &info : nullptr;
+}
+
 }  // namespace
 
-int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
-                const FrameFilter& filter) {
+int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilter& filter) {
   ImageFormat format;
   if (!chooseFormat(options, format)) {
     report(options.format.empty()
@@ -113,40 +117,48 @@ int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
     return kExitUsage;
   }
 
-  FrameReader reader(options.file, rows);
-  if (!reader.open(options.file)) return kExitFailure;
+  toolkit::FrameSource source(rowFlags);
+  const auto failed = [&source, &options] {
+    report(options.file + ": " + source.error());
+    return kExitFailure;
+  };
+  if (!source.open(options.file)) return failed();
   struct stat inputInfo;
-  const struct stat* inputFile =
-      fstat(fileno(reader.stream()), &inputInfo) == 0 ? &inputInfo : nullptr;
-  const int64_t total = reader.total();
-  Job job{options, format, filter, inputFile};
+  const struct stat* input = inputFile(options.file, inputInfo);
+  int64_t total = -1;
+  uint64_t stray = 0;
+  if (source.seekable() && !source.count(total, stray)) return failed();
+  Job job{options, format, filter};
+  toolkit::Frame frame;
 
   if (!select.many()) {
-    if (!reader.skipTo(select.frame)) return kExitFailure;
-    if (!refuseExisting(options, total, inputFile)) return kExitFailure;
-    Frame frame;
-    const FrameReader::Status status = reader.next(frame);
-    if (status == FrameReader::Status::End) {
-      report(options.file + ": has no frame " + std::to_string(select.frame));
+    const toolkit::FrameSource::Read positioned = source.seek(select.frame);
+    if (positioned == toolkit::FrameSource::Read::Failed) return failed();
+    if (!refuseExisting(options, total, input)) return kExitFailure;
+    const toolkit::FrameSource::Read status =
+        positioned == toolkit::FrameSource::Read::End ? positioned : source.next(frame);
+    if (status == toolkit::FrameSource::Read::End) {
+      const int64_t frames = total >= 0 ? total : source.tell();
+      report(options.file + ": has only " + std::to_string(frames) +
+             (frames == 1 ? " frame" : " frames"));
       return kExitFailure;
     }
-    if (status == FrameReader::Status::Failed) return kExitFailure;
+    if (status != toolkit::FrameSource::Read::Frame) return failed();
     return writeOne(job, frame) ? kExitOk : kExitFailure;
   }
 
-  if (!refuseExisting(options, total, inputFile)) return kExitFailure;
+  if (!refuseExisting(options, total, input)) return kExitFailure;
   Progress progress("writing frames", selectedFrames(select, total));
   job.progress = &progress;
-  Frame frame;
   int64_t written = 0;
   for (int64_t index = select.start; select.count < 0 || written < select.count;
        index += select.step) {
-    const FrameReader::Status positioned = reader.moveTo(index);
-    if (positioned == FrameReader::Status::Failed) return kExitFailure;
-    const FrameReader::Status status =
-        positioned == FrameReader::Status::End ? positioned : reader.next(frame);
-    if (status == FrameReader::Status::Failed) return kExitFailure;
-    if (status == FrameReader::Status::End) break;
+    const toolkit::FrameSource::Read positioned = source.seek(index);
+    if (positioned == toolkit::FrameSource::Read::Failed) return failed();
+    const toolkit::FrameSource::Read status =
+        positioned == toolkit::FrameSource::Read::End ? positioned : source.next(frame);
+    if (status == toolkit::FrameSource::Read::End) break;
+    if (status != toolkit::FrameSource::Read::Frame) return failed();
     if (!writeOne(job, frame)) return kExitFailure;
     progress.update(static_cast<uint64_t>(++written));
   }
