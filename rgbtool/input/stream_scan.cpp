@@ -7,6 +7,7 @@
 
 #include "rgb/rgb.h"
 #include "rgbtool/edit/frame_map.h"
+#include "rgbtool/edit/salvage_words.h"
 #include "rgbtool/input/input.h"
 #include "toolkit/frame.h"
 
@@ -153,10 +154,7 @@ std::string StreamScan::problem() const {
   if (!opened) return damage;
   std::string why = damage;
   if (why.empty() && stamps.empty() && strayBytes == 0) why = "no whole frame";
-  if (wholeAfterDamage >= 0)
-    why += "; " + std::to_string(wholeAfterDamage) + " whole frame" +
-           (wholeAfterDamage == 1 ? "" : "s") + " follow (rgbtool repair keeps " +
-           std::to_string(repairKeeps) + ")";
+  if (wholeAfterDamage >= 0) why += "; " + edit::followersWords(wholeAfterDamage, repairKeeps);
   if (strayBytes > 0 && !tailIsFrame) {
     if (!why.empty()) why += "; ";
     why += std::to_string(strayBytes) + (stamps.empty() ? " bytes, less than one whole frame"

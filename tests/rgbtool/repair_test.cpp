@@ -113,9 +113,9 @@ TEST(ToolRepair, WordsAndInPlace) {
   EXPECT_EQ(runTool({"repair", in}).status, 2);
 }
 
-// check and info tell what repair would keep, and a smaller frame at the
-// end is a size change rather than stray bytes.
-TEST(ToolRepair, CheckSaysWhatFollowsDamage) {
+// check, info and export tell what repair would keep, and a smaller frame
+// at the end is a size change rather than stray bytes.
+TEST(ToolRepair, CheckInfoAndExportSayWhatFollowsDamage) {
   rgbtest::TempDir dir;
   const std::string damaged = dir.file("damaged.rgb");
   rgbtest::writeFile(damaged, joined({frames({0, 1}), badMagic(2), frames({3, 4, 5})}));
@@ -128,6 +128,13 @@ TEST(ToolRepair, CheckSaysWhatFollowsDamage) {
   ASSERT_EQ(lines.size(), 1U);
   EXPECT_EQ(lines[0]["frames_after_damage"], 3);
   EXPECT_EQ(lines[0]["repair_keeps"], 5);
+  const Outcome exported =
+      runTool({"export", "--all", "--format", "ppm", damaged, dir.file("f%d.ppm")});
+  EXPECT_EQ(exported.status, 1);
+  EXPECT_EQ(exported.err, "rgbtool: " + damaged +
+                              ": frame 2: ERROR: image has wrong magic number: 475. not an "
+                              "IRIS/RGB file.; 2 frames written, 3 whole frames follow (rgbtool "
+                              "repair keeps 5)\n");
 
   // Smaller and larger frames appended: a size change, not stray bytes.
   for (const int side : {2, 7}) {
