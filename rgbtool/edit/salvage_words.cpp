@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "rgbtool/edit/salvage_words.h"
 
+#include <sys/stat.h>
+
 #include "rgbtool/edit/frame_map.h"
 #include "rgbtool/edit/raw_input.h"
 
@@ -14,9 +16,12 @@ std::string followersWords(int64_t after, int64_t keeps) {
 }
 
 std::string followersOf(const std::string& path) {
+  // Opening a FIFO whose writer has gone would wait for the next one.
+  struct stat file;
+  if (path == "-" || stat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode)) return {};
   RawInput in;
   FrameMap map;
-  if (path == "-" || !in.open(path) || !in.regular() ||
+  if (!in.open(path) || !in.regular() ||
       !mapFrames(in.fd(), in.start(), in.size(), MapMode::Salvage, map) || !map.firstDrop())
     return {};
   return followersWords(map.keptAfterDamage(), map.keptFrames());
