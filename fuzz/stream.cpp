@@ -48,6 +48,16 @@ void checkHeaderReader(const uint8_t* data, std::size_t size, FILE* stream) {
     RGBFUZZ_CHECK(header.XSIZE == peek.width && header.YSIZE == peek.height &&
                   header.ZSIZE == peek.planes && header.TIMESTAMP == peek.stamp);
   }
+  // The in-memory judgement agrees with the reader's, on the same bytes.
+  rgb_frame_info info{};
+  uint64_t frameBytes = 0;
+  const int parsed = rgb_header_parse(data, size, &info, &frameBytes);
+  RGBFUZZ_CHECK((parsed == RGB_OK) == peek.valid);
+  if (parsed == RGB_OK) {
+    RGBFUZZ_CHECK(info.width == peek.width && info.height == peek.height &&
+                  info.planes == peek.planes && info.stamp == peek.stamp);
+    RGBFUZZ_CHECK(frameBytes == peek.frameBytes());
+  }
 }
 
 // A count of zero or less is returned as it is and reads nothing.

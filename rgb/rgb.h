@@ -215,6 +215,19 @@ RGB_API int rgb_reader_next(rgb_reader* reader, unsigned char* pixels, size_t ca
  * frees *pixels, also after a failure. */
 RGB_API int rgb_reader_next_grow(rgb_reader* reader, unsigned char** pixels, size_t* capacity,
                          int flags, rgb_frame_info* info);
+/* Bytes of a frame header in the stream. */
+#define RGB_HEADER_BYTES 512
+
+/* Judges the frame header in the first RGB_HEADER_BYTES of `bytes`, as the
+ * readers judge every header, without reading, printing or allocating: for
+ * looking for frames in damaged data. RGB_OK with *info filled in (index
+ * 0) and, when stream_bytes is not null, the bytes the whole frame takes in
+ * the stream (header, planes, alpha included); RGB_ESHORTHEADER when size is
+ * below RGB_HEADER_BYTES; else the status of the first check that fails
+ * (RGB_EMAGIC .. RGB_EPLANES), *info then unspecified. Any bytes are safe
+ * to pass. */
+RGB_API int rgb_header_parse(const void* bytes, size_t size, rgb_frame_info* info,
+                             uint64_t* stream_bytes);
 /* The last failure of this reader in words, with what was found: for
  * example "frame 3: ERROR: image has wrong magic number: 55809. not an
  * IRIS/RGB file." Empty before any failure; valid until the next call on the

@@ -27,6 +27,9 @@ JSON keys:
   file, file_hex, ok, frames, width, height, planes, stray_bytes, problem
                       as in 'rgbtool info --json'; ok and problem also count the
                       stamps under --strict
+  frames_after_damage, repair_keeps
+                      as in 'rgbtool info --json': after a fault in a file, the whole
+                      frames that follow it and all that 'rgbtool repair' would keep
   stamp_warnings      one object per frame whose stamp goes back or repeats:
                       "frame", "stamp_ms", "previous_stamp_ms", "interval_ms" (the step,
                       0 or negative) and "kind" ("repeat" or "backwards")
@@ -68,6 +71,8 @@ Json jsonOf(const std::string& file, const StreamScan& scan,
                     {"interval_ms", w.step},
                     {"kind", w.step == 0 ? "repeat" : "backwards"}});
   out["stamp_warnings"] = list;
+  out["frames_after_damage"] = scan.wholeAfterDamage >= 0 ? Json(scan.wholeAfterDamage) : Json(nullptr);
+  out["repair_keeps"] = scan.repairKeeps >= 0 ? Json(scan.repairKeeps) : Json(nullptr);
   return out;
 }
 

@@ -41,11 +41,15 @@ JSON keys:
   frame_bytes         bytes a frame takes in the stream
   first_stamp_ms      the first frame's stamp
   last_stamp_ms       the last frame's stamp
-  duration_ms         from the first frame to the last, across the 10,000 s wrap
+  duration_ms         from the first frame to the last on the continuous timeline
+                      (across the 10,000 s wrap; a stamp going back adds nothing)
   min_interval_ms     the smallest step from one frame's stamp to the next
   median_interval_ms  the median step
   max_interval_ms     the largest step
   frame_rate          frames per second over the duration, three decimals
+  frames_after_damage in a damaged file, the whole frames of the stream's size
+                      after the fault (null for a clean stream or a pipe)
+  repair_keeps        the whole frames 'rgbtool repair' would keep (null likewise)
   frame_list          with --frames: {"frame", "stamp_ms", "interval_ms"} per frame
 
 Examples:
@@ -86,6 +90,10 @@ void printText(const std::string& file, const StreamScan& scan, bool frames) {
                 static_cast<long long>(stats.min), toolkit::formatMs(stats.median).c_str(),
                 static_cast<long long>(stats.max));
   }
+  // Both on the continuous timeline: across the wrap of the stamps, and a
+  // stamp that goes back adds no time.
+  if (stats.any)
+    std::printf("  duration:     %lld ms\n", static_cast<long long>(stats.durationMs));
   if (stats.rate > 0) std::printf("  frame rate:   %s fps\n", toolkit::formatRate(stats.rate).c_str());
   const std::string problem = scan.problem();
   if (!problem.empty()) std::printf("  damaged:      %s\n", problem.c_str());
@@ -113,6 +121,8 @@ Json jsonOf(const std::string& file, const StreamScan& scan, bool frames) {
   out["median_interval_ms"] = interval(stats.median);
   out["max_interval_ms"] = interval(stats.max);
   out["frame_rate"] = rateJson(stats.rate);
+  out["frames_after_damage"] = scan.wholeAfterDamage >= 0 ? Json(scan.wholeAfterDamage) : Json(nullptr);
+  out["repair_keeps"] = scan.repairKeeps >= 0 ? Json(scan.repairKeeps) : Json(nullptr);
   if (frames) {
     Json list = Json::array();
     for (std::size_t i = 0; i < scan.stamps.size(); ++i) {

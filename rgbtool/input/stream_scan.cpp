@@ -6,7 +6,10 @@
 #include <cstdlib>
 
 #include "rgb/rgb.h"
+#include "rgbtool/edit/frame_map.h"
+#include "rgbtool/edit/salvage_words.h"
 #include "rgbtool/input/input.h"
+#include "toolkit/frame.h"
 
 namespace rgbtool {
 namespace {
@@ -36,6 +39,7 @@ class Scanner {
     out_.haveGeometry = true;
     if (input_.seekable()) {
       headers();
+      if (!out_.damage.empty() || out_.strayBytes > 0) salvage();
     } else {
       frames(first);
     }
@@ -66,6 +70,29 @@ class Scanner {
     return "frame " + std::to_string(out_.stamps.size()) + ": " +
            describe(Geometry{info.width, info.height, info.planes}) +
            " differs from the first frame's " + describe(out_.geometry);
+  }
+
+  // What follows the fault in a damaged file, as repair finds it; and a
+  // whole frame of another size after the last frame is a size change, not
+  // stray bytes.
+  void salvage() {
+    edit::FrameMap map;
+    if (!edit::mapFrames(fileno(input_.get()), input_.start(), input_.size(),
+                         edit::MapMode::Salvage, map))
+      return;
+    const edit::Stretch* fault = map.firstDrop();
+    // Frames of another size that end the file, right after the last frame.
+    out_.tailIsFrame = fault && fault->drop == edit::Drop::OtherSize &&
+                       fault->offset == out_.stamps.size() * out_.frameBytes &&
+                       fault->offset + fault->bytes == input_.size();
+    if (out_.damage.empty()) {
+      if (!out_.tailIsFrame) return;
+      out_.damage = "frame " + std::to_string(out_.stamps.size()) + ": " +
+                    toolkit::describeShape(fault->shape) + " differs from the first frame's " +
+                    toolkit::describeShape(map.shape);
+    }
+    out_.wholeAfterDamage = map.keptAfterDamage();
+    out_.repairKeeps = map.keptFrames();
   }
 
   void failedAt(int status) {
@@ -127,7 +154,8 @@ std::string StreamScan::problem() const {
   if (!opened) return damage;
   std::string why = damage;
   if (why.empty() && stamps.empty() && strayBytes == 0) why = "no whole frame";
-  if (strayBytes > 0) {
+  if (wholeAfterDamage >= 0) why += "; " + edit::followersWords(wholeAfterDamage, repairKeeps);
+  if (strayBytes > 0 && !tailIsFrame) {
     if (!why.empty()) why += "; ";
     why += std::to_string(strayBytes) + (stamps.empty() ? " bytes, less than one whole frame"
                                                         : " stray bytes after the last frame");

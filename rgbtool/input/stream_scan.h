@@ -24,6 +24,12 @@ struct StreamScan {
   std::vector<int32_t> stamps;  // one per whole, valid frame, in order
   uint64_t strayBytes = 0;      // bytes after the last whole frame
   std::string damage;           // the first fault found; empty when none
+  // A damaged file: the whole frames of the stream's size that follow the
+  // first fault, and all that `repair` would keep; -1 when not known (a
+  // clean stream, a pipe).
+  int64_t wholeAfterDamage = -1;
+  int64_t repairKeeps = -1;
+  bool tailIsFrame = false;     // the stray bytes are a frame of another size
 
   // Everything wrong with the stream in words; empty for a clean stream.
   std::string problem() const;

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "rgbtool/edit/salvage_words.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/pictures/image_io.h"
 #include "rgbtool/output/output_name.h"
@@ -122,6 +123,15 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
     report(options.file + ": " + source.error());
     return kExitFailure;
   };
+  // Frames stopped by damage: how many were written and what lies beyond.
+  const auto failedAfter = [&source, &options](int64_t written) {
+    std::string words = options.file + ": " + source.error() + "; " + std::to_string(written) +
+                        (written == 1 ? " frame" : " frames") + " written";
+    const std::string followers = edit::followersOf(options.file);
+    if (!followers.empty()) words += ", " + followers;
+    report(words);
+    return kExitFailure;
+  };
   if (!source.open(options.file)) return failed();
   struct stat inputInfo;
   const struct stat* input = inputFile(options.file, inputInfo);
@@ -158,7 +168,7 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
     const toolkit::FrameSource::Read status =
         positioned == toolkit::FrameSource::Read::End ? positioned : source.next(frame);
     if (status == toolkit::FrameSource::Read::End) break;
-    if (status != toolkit::FrameSource::Read::Frame) return failed();
+    if (status != toolkit::FrameSource::Read::Frame) return failedAfter(written);
     if (!writeOne(job, frame)) return kExitFailure;
     progress.update(static_cast<uint64_t>(++written));
   }

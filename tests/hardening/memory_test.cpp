@@ -91,6 +91,13 @@ const Program kPrograms[] = {
      true},
     {"rgbtool video", [](auto& in, auto& dir) { return tool({"video", in, dir.file("v.mkv")}); },
      true},
+    {"rgbtool cut", [](auto& in, auto& dir) { return tool({"cut", in, dir.file("c.rgb")}); },
+     true},
+    {"rgbtool join", [](auto& in, auto& dir) { return tool({"join", dir.file("j.rgb"), in}); },
+     true},
+    // repair refuses anything but a regular file before reading it.
+    {"rgbtool repair",
+     [](auto& in, auto& dir) { return tool({"repair", in, dir.file("r.rgb")}); }, false},
     // import appends onto the hostile stream: only a file can be that.
     {"rgbtool import",
      [](auto& in, auto& dir) { return tool({"import", in, dir.file("small.ppm")}); }, false},

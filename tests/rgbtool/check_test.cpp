@@ -42,9 +42,11 @@ TEST(ToolCheck, VerdictPerKindOfFile) {
       {"stray.rgb", stray, 1, "FAILED, 9 stray bytes after the last frame"},
       {"truncated.rgb", truncated, 1, "FAILED, 571 stray bytes after the last frame"},
       {"header.rgb", badHeader, 1,
-       "FAILED, frame 2: ERROR: image has not 1 byte per pixel channel: 2."},
+       "FAILED, frame 2: ERROR: image has not 1 byte per pixel channel: 2.; 0 whole frames follow "
+       "(rgbtool repair keeps 2)"},
       {"resized.rgb", resized, 1,
-       "FAILED, frame 1: 4 x 5 RGB differs from the first frame's 5 x 4 RGB"},
+       "FAILED, frame 1: 4 x 5 RGB differs from the first frame's 5 x 4 RGB; 0 whole frames "
+       "follow (rgbtool repair keeps 1)"},
       {"empty.rgb", {}, 1, "FAILED, empty file"},
       {"short.rgb", Bytes(100, 0), 1, "FAILED, too short for a frame header (100 bytes)"},
   };

@@ -203,6 +203,7 @@ TEST(ToolConventions, CheckWarnsOfStampsGoingBackwardsOrRepeating) {
   EXPECT_EQ(asJson.status, 0);
   EXPECT_EQ(json::parse(asJson.out), json::parse(R"({"file": ")" + file + R"(", "ok": true,
       "frames": 6, "width": 5, "height": 4, "planes": "RGB", "stray_bytes": 0, "problem": null,
+      "frames_after_damage": null, "repair_keeps": null,
       "stamp_warnings": [
         {"frame": 3, "stamp_ms": 30, "previous_stamp_ms": 30, "interval_ms": 0, "kind": "repeat"},
         {"frame": 4, "stamp_ms": 10, "previous_stamp_ms": 30, "interval_ms": -20,

@@ -44,6 +44,7 @@ TEST(ToolInfo, ReportsFiguresOfACleanStream) {
                      "  first stamp:  1000 ms\n"
                      "  last stamp:   1130 ms\n"
                      "  intervals:    min 40 / median 40 / max 50 ms\n"
+                     "  duration:     130 ms\n"
                      "  frame rate:   23.077 fps\n");
 }
 
@@ -110,7 +111,8 @@ TEST(ToolInfo, DamagedHeaderReportsTheLibraryMessageAndWhatWasRead) {
   EXPECT_TRUE(has(run.out, "  frames:       2\n")) << run.out;
   EXPECT_TRUE(has(run.out, "  last stamp:   20 ms\n")) << run.out;
   const std::string words =
-      "frame 2: ERROR: image has wrong magic number: 55809. not an IRIS/RGB file.";
+      "frame 2: ERROR: image has wrong magic number: 55809. not an IRIS/RGB file.; 0 whole "
+      "frames follow (rgbtool repair keeps 2)";
   EXPECT_TRUE(has(run.out, "  damaged:      " + words + "\n")) << run.out;
   EXPECT_EQ(run.err, "rgbtool: " + file + ": " + words + "\n");
 }
@@ -173,7 +175,7 @@ TEST(ToolInfo, JsonCarriesTheSameFigures) {
     "problem": null, "frame_bytes": 617,
     "first_stamp_ms": 9999990, "last_stamp_ms": 30, "duration_ms": 40,
     "min_interval_ms": 40, "median_interval_ms": 40.0, "max_interval_ms": 40,
-    "frame_rate": 25.0,
+    "frame_rate": 25.0, "frames_after_damage": null, "repair_keeps": null,
     "frame_list": [
       {"frame": 0, "stamp_ms": 9999990, "interval_ms": null},
       {"frame": 1, "stamp_ms": 30, "interval_ms": 40}

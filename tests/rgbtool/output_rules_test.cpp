@@ -71,6 +71,12 @@ const Maker kMakers[] = {
      [](auto& in, auto& out, bool y) { return withY({"info", "--plot", out, in}, y); }, false},
     {"video", ".mkv", [](auto& in, auto& out, bool y) { return withY({"video", in, out}, y); },
      false},
+    {"cut", ".rgb", [](auto& in, auto& out, bool y) { return withY({"cut", in, out}, y); },
+     false},
+    {"join", ".rgb", [](auto& in, auto& out, bool y) { return withY({"join", out, in}, y); },
+     false},
+    {"repair", ".rgb", [](auto& in, auto& out, bool y) { return withY({"repair", in, out}, y); },
+     false},
     {"import --new", ".rgb",
      [](auto& in, auto& out, bool) {
        // The picture is the input here; the stream is what is made.
@@ -159,6 +165,9 @@ TEST(OutputRules, ResultsThatCannotReachStandardOutputFailTheRun) {
       {"export", "--format", "ppm", f.stream, "-"},
       {"mark", "--format", "ppm", f.stream, "-"},
       {"watch", f.stream},
+      {"cut", f.stream, "-"},
+      {"join", "-", f.stream},
+      {"repair", f.stream, f.dir.file("repaired.rgb")},
   };
   for (const Args& args : commands) {
     SCOPED_TRACE(args[0]);
