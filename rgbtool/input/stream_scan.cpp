@@ -41,7 +41,7 @@ class Scanner {
       headers();
       if (!out_.damage.empty() || out_.strayBytes > 0) salvage();
     } else {
-      frames(first);
+      frames();
     }
   }
 
@@ -99,8 +99,8 @@ class Scanner {
     out_.damage = status == RGB_ESIZECHANGE ? sizeChange() : readerFailure(reader_, status);
   }
 
-  // Regular files: frames counted from the size, each stamp from its header.
-  // A buffer of no capacity makes the reader stop after the header.
+  // Regular files: frames counted from the size, each stamp from its header
+  // alone.
   void headers() {
     int64_t count = 0;
     const int counted = rgb_reader_count(reader_, &count, &out_.strayBytes);
@@ -114,8 +114,8 @@ class Scanner {
     for (int64_t i = 0; i < count; ++i) {
       rgb_frame_info info{};
       int status = rgb_reader_seek(reader_, i);
-      if (status == RGB_OK) status = rgb_reader_next(reader_, nullptr, 0, RGB_PLANAR, &info);
-      if (status != RGB_OK && status != RGB_ECAPACITY) {
+      if (status == RGB_OK) status = rgb_reader_peek(reader_, &info);
+      if (status != RGB_OK) {
         failedAt(status);
         return;
       }
@@ -123,24 +123,22 @@ class Scanner {
     }
   }
 
-  // Pipes: every frame read whole, as it arrives.
-  void frames(const rgb_frame_info& first) {
-    const std::size_t bytes = rgb_frame_bytes(&first, RGB_PLANAR);
-    Pixels buffer(static_cast<unsigned char*>(std::malloc(bytes ? bytes : 1)));
-    if (!buffer) {
-      out_.damage = "out of memory for a frame of " + describe(out_.geometry);
-      return;
-    }
+  // Pipes: every frame read whole, as it arrives. The buffer grows with
+  // the bytes that came, never with what a header only declares.
+  void frames() {
+    unsigned char* pixels = nullptr;
+    std::size_t capacity = 0;
     for (;;) {
       rgb_frame_info info{};
-      const int status = rgb_reader_next(reader_, buffer.get(), bytes, RGB_PLANAR, &info);
-      if (status == RGB_END) return;
-      if (status != RGB_OK) {
-        failedAt(status);
-        return;
+      const int status = rgb_reader_next_grow(reader_, &pixels, &capacity, RGB_PLANAR, &info);
+      if (status == RGB_OK) {
+        out_.stamps.push_back(info.stamp);
+        continue;
       }
-      out_.stamps.push_back(info.stamp);
+      if (status != RGB_END) failedAt(status);
+      break;
     }
+    std::free(pixels);
   }
 
   InputStream& input_;
