@@ -25,6 +25,7 @@
 #include "rgbtool/output/output_file.h"
 #include "rgbtool/output/output_name.h"
 #include "rgbtool/pictures/image_io.h"
+#include "rgbtool/pictures/picture_sequence.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/report/progress.h"
 #include "toolkit/stamps.h"
@@ -46,6 +47,8 @@ constexpr const char* kFooter = R"(Examples:
   $ rgbtool import --start-ms 0 --interval-ms 40 demo.rgb 'frames/f%04d.png'
   $ rgbtool import --new demo.rgb a.png b.png
   $ convert photo.jpg ppm:- | rgbtool import demo.rgb -
+  $ rgbtool export --all a.rgb - | rgbtool import --new b.rgb -
+  $ ffmpeg -i clip.mkv -f image2pipe -c:v ppm - | rgbtool import clip.rgb -
   $ mkfifo live; rgbtool watch live & rgbtool import live a.png b.png
 
 Exit status:
@@ -115,26 +118,6 @@ bool examineStream(const std::string& path, Held& held) {
 
 std::string framesText(int64_t n) {
   return std::to_string(n) + " frame" + (n == 1 ? "" : "s");
-}
-
-// All pictures must share one size; this reads only their headers.
-bool commonSize(const std::vector<std::string>& images, Size& size) {
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    Size s;
-    std::string error;
-    if (!readImageSize(images[i], s.width, s.height, error)) {
-      report(images[i] + ": " + error + "; nothing appended");
-      return false;
-    }
-    if (i == 0) {
-      size = s;
-    } else if (s.width != size.width || s.height != size.height) {
-      report(images[i] + " is " + sizeText(s) + " but " + images[0] + " is " +
-             sizeText(size) + ": all pictures must have the same size; nothing appended");
-      return false;
-    }
-  }
-  return true;
 }
 
 // The output stream. Appends hold an exclusive flock on a regular file for
@@ -481,31 +464,31 @@ bool pictureList(const Options& options, std::vector<std::string>& images) {
 }
 
 template <typename Output>
-int importInto(Output& output, const Options& options,
-               const std::vector<std::string>& images, const Size& size) {
-  Progress progress("importing", images.size());
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    Image image;
-    std::string error;
-    if (!readImage(images[i], image, error)) {
-      report(images[i] + ": " + error);
-      output.rollBack(i);
-      return kExitFailure;
-    }
+int importInto(Output& output, const Options& options, PictureSequence& pictures,
+               const Size& size) {
+  Progress progress("importing", pictures.knownTotal());
+  std::size_t done = 0;
+  for (Image image; pictures.next(image); ++done) {
     if (image.width != size.width || image.height != size.height) {
-      report(images[i] + ": changed size while importing");
-      output.rollBack(i);
+      report("picture " + std::to_string(done) + " is " + sizeText({image.width, image.height}) +
+             ", not " + sizeText(size) + " as the first");
+      output.rollBack(done);
       return kExitFailure;
     }
-    if (!output.append(image, stampFor(options, i))) {
-      report(options.out + ": cannot write frame " + std::to_string(i));
-      output.rollBack(i);
+    if (!output.append(image, stampFor(options, done))) {
+      report(options.out + ": cannot write frame " + std::to_string(done));
+      output.rollBack(done);
       return kExitFailure;
     }
-    progress.update(i + 1);
+    progress.update(done + 1);
+  }
+  if (!pictures.error().empty()) {
+    report(pictures.error());
+    output.rollBack(done);
+    return kExitFailure;
   }
   if (!output.finish()) {
-    output.rollBack(images.size());
+    output.rollBack(done);
     return kExitFailure;
   }
   return kExitOk;
@@ -532,19 +515,24 @@ int run(const Options& options) {
   interrupt::install();
   std::vector<std::string> images;
   if (!pictureList(options, images)) return kExitFailure;
+  PictureSequence pictures(std::move(images));
   Size size;
-  if (!commonSize(images, size)) return kExitFailure;
+  std::string error;
+  if (!pictures.commonSize(size.width, size.height, error)) {
+    report(error + "; nothing appended");
+    return kExitFailure;
+  }
 
   if (options.fresh) {
     ReplacerOutput output;
     if (!output.replacer.open(options.out)) return kExitFailure;
-    const int status = importInto(output, options, images, size);
+    const int status = importInto(output, options, pictures, size);
     if (status == kExitOk) tellCounts(options.out, output.replacer.framesBefore());
     return status;
   }
   Appender appender;
   if (!appender.open(options.out, size)) return kExitFailure;
-  const int status = importInto(appender, options, images, size);
+  const int status = importInto(appender, options, pictures, size);
   if (status == kExitOk) tellCounts(options.out, appender.framesBefore());
   return status;
 }
@@ -570,7 +558,8 @@ cli::Run declare(CLI::App& command) {
   command.add_option("OUT", options->out, "Stream to append to (- for stdout)")->required();
   command
       .add_option("IMAGE", options->images,
-                  "Pictures, all of one size; - reads one from standard input; a name with %d "
+                  "Pictures, all of one size; - reads every picture on standard input (PNG, "
+                  "PPM or PGM, back to back); a name with %d "
                   "(or %04d etc.) stands for the numbered pictures from --start on")
       ->required();
   command.footer(kFooter);
@@ -585,7 +574,7 @@ cli::Run declare(CLI::App& command) {
 namespace commands {
 
 cli::Command importCommand() {
-  return {"import", "Append one frame per PNG or PPM picture to a stream", declare};
+  return {"import", "Append one frame per PNG, PPM or PGM picture to a stream", declare};
 }
 
 }  // namespace commands
