@@ -63,7 +63,8 @@ void addFrameOutputOptions(CLI::App& command, FrameOutputOptions& options,
       .add_option("OUT", options.out,
                   "Picture to write (.png, .ppm or .raw); for several frames a name with %d "
                   "(or %04d etc.) for the frame number, or - to write them one after another "
-                  "to standard output")
+                  "to standard output; {stamp} in the name is the frame's stamp in ms, seven "
+                  "digits")
       ->required();
 }
 

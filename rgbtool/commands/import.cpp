@@ -26,6 +26,7 @@
 #include "rgbtool/output/output_name.h"
 #include "rgbtool/pictures/image_io.h"
 #include "rgbtool/pictures/picture_sequence.h"
+#include "rgbtool/pictures/picture_stamps.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/report/progress.h"
 #include "toolkit/stamps.h"
@@ -41,6 +42,7 @@ struct Options {
   int64_t intervalMs = 0;
   bool fresh = false;         // --new: the stream starts afresh
   int64_t pictureStart = -1;  // first number of a numbered picture name; -1: the lowest there is
+  std::string stampsFile;     // --stamps: stamps by picture, as export --stamps writes them
 };
 
 constexpr const char* kFooter = R"(Examples:
@@ -49,6 +51,7 @@ constexpr const char* kFooter = R"(Examples:
   $ convert photo.jpg ppm:- | rgbtool import demo.rgb -
   $ rgbtool export --all a.rgb - | rgbtool import --new b.rgb -
   $ ffmpeg -i clip.mkv -f image2pipe -c:v ppm - | rgbtool import clip.rgb -
+  $ rgbtool import --stamps frames/stamps.csv demo.rgb      # as export --stamps left them
   $ mkfifo live; rgbtool watch live & rgbtool import live a.png b.png
 
 Exit status:
@@ -382,9 +385,21 @@ class Replacer {
   int64_t framesBefore_ = 0;
 };
 
-int32_t stampFor(const Options& options, std::size_t frame) {
-  if (!options.fixedStamps) return get_time();
-  return toolkit::stampOnCycle(options.startMs + static_cast<int64_t>(frame) * options.intervalMs);
+// Pictures carry no time of their own. Without --stamps or --start-ms a
+// frame takes the clock when it is appended: for pictures that arrive live
+// down a pipe that is when they were made, and for files the order at least.
+bool stampFor(const Options& options, const StampLookup& stamps, const PictureSequence& pictures,
+              std::size_t frame, int32_t& stamp) {
+  if (!options.stampsFile.empty()) {
+    std::string error;
+    if (stamps.stampOf(pictures.lastName(), pictures.lastFromInput(), stamp, error)) return true;
+    report(error);
+    return false;
+  }
+  stamp = options.fixedStamps ? toolkit::stampOnCycle(options.startMs +
+                                                      static_cast<int64_t>(frame) * options.intervalMs)
+                              : get_time();
+  return true;
 }
 
 }  // namespace
@@ -465,7 +480,7 @@ bool pictureList(const Options& options, std::vector<std::string>& images) {
 
 template <typename Output>
 int importInto(Output& output, const Options& options, PictureSequence& pictures,
-               const Size& size) {
+               const StampLookup& stamps, const Size& size) {
   Progress progress("importing", pictures.knownTotal());
   std::size_t done = 0;
   for (Image image; pictures.next(image); ++done) {
@@ -475,7 +490,12 @@ int importInto(Output& output, const Options& options, PictureSequence& pictures
       output.rollBack(done);
       return kExitFailure;
     }
-    if (!output.append(image, stampFor(options, done))) {
+    int32_t stamp = 0;
+    if (!stampFor(options, stamps, pictures, done, stamp)) {
+      output.rollBack(done);
+      return kExitFailure;
+    }
+    if (!output.append(image, stamp)) {
       report(options.out + ": cannot write frame " + std::to_string(done));
       output.rollBack(done);
       return kExitFailure;
@@ -513,8 +533,18 @@ struct ReplacerOutput {
 
 int run(const Options& options) {
   interrupt::install();
+  StampLookup stamps;
+  std::string failure;
+  if (!options.stampsFile.empty() && !stamps.load(options.stampsFile, failure)) {
+    report(options.stampsFile + ": " + failure + "; nothing appended");
+    return kExitFailure;
+  }
   std::vector<std::string> images;
-  if (!pictureList(options, images)) return kExitFailure;
+  if (options.images.empty()) {
+    images = stamps.pictures();
+  } else if (!pictureList(options, images)) {
+    return kExitFailure;
+  }
   PictureSequence pictures(std::move(images));
   Size size;
   std::string error;
@@ -526,13 +556,13 @@ int run(const Options& options) {
   if (options.fresh) {
     ReplacerOutput output;
     if (!output.replacer.open(options.out)) return kExitFailure;
-    const int status = importInto(output, options, pictures, size);
+    const int status = importInto(output, options, pictures, stamps, size);
     if (status == kExitOk) tellCounts(options.out, output.replacer.framesBefore());
     return status;
   }
   Appender appender;
   if (!appender.open(options.out, size)) return kExitFailure;
-  const int status = importInto(appender, options, pictures, size);
+  const int status = importInto(appender, options, pictures, stamps, size);
   if (status == kExitOk) tellCounts(options.out, appender.framesBefore());
   return status;
 }
@@ -541,7 +571,9 @@ cli::Run declare(CLI::App& command) {
   constexpr int64_t kLastStamp = toolkit::kLastStamp;
   auto options = std::make_shared<Options>();
   auto* start = command.add_option("--start-ms", options->startMs,
-                                   "Time stamp of the first frame, in ms (default: the clock)");
+                                   "Time stamp of the first frame, in ms (default: the clock as each frame is "
+                                   "appended, since pictures carry no time: right for pictures "
+                                   "arriving live down a pipe, a meaningless rate for files)");
   start->check(cli::wholeNumber(0, kLastStamp, "milliseconds"));
   auto* interval = command.add_option("--interval-ms", options->intervalMs,
                                       "Time between frames in ms, with --start-ms");
@@ -556,15 +588,26 @@ cli::Run declare(CLI::App& command) {
                   "First number of a numbered picture name (default: the lowest that exists)")
       ->check(cli::wholeNumber(0, cli::kMaxFrameNumber, "pictures"));
   command.add_option("OUT", options->out, "Stream to append to (- for stdout)")->required();
-  command
+  command.add_option("--stamps", options->stampsFile,
+                     "Stamps from a .csv or .json file as export --stamps writes it: each "
+                     "picture takes its row's stamp (by name; pictures from standard input in "
+                     "order); without IMAGE, the pictures it names");
+  auto* images = command
       .add_option("IMAGE", options->images,
                   "Pictures, all of one size; - reads every picture on standard input (PNG, "
                   "PPM or PGM, back to back); a name with %d "
-                  "(or %04d etc.) stands for the numbered pictures from --start on")
-      ->required();
+                  "(or %04d etc.) stands for the numbered pictures from --start on");
   command.footer(kFooter);
-  return [options, start] {
+  return [options, start, images] {
     options->fixedStamps = start->count() > 0;
+    if (images->count() == 0 && options->stampsFile.empty()) {
+      report("IMAGE is required (or --stamps FILE, for the pictures it names)");
+      return kExitUsage;
+    }
+    if (options->fixedStamps && !options->stampsFile.empty()) {
+      report("--stamps and --start-ms give stamps both; choose one");
+      return kExitUsage;
+    }
     return run(*options);
   };
 }

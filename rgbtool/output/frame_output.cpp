@@ -6,12 +6,16 @@
 #include <sys/types.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/pictures/image_io.h"
+#include "rgbtool/pictures/picture_stamps.h"
 #include "rgbtool/output/output_file.h"
 #include "rgbtool/output/output_name.h"
 #include "rgbtool/report/progress.h"
+#include "toolkit/output.h"
+#include "toolkit/write_all.h"
 
 namespace rgbtool {
 namespace {
@@ -28,15 +32,25 @@ struct Job {
   const struct stat* input;
   Progress* progress = nullptr;
   bool toldRawLayout = false;
+  std::vector<PictureStamp> written;  // for --stamps
 };
 
-std::string outputName(const FrameOutputOptions& options, int64_t index) {
-  if (!options.frames.many() || options.out == "-") return options.out;
-  return expandFramePattern(options.out, static_cast<int>(index));
+// One frame's picture name: a numbered name for a run of frames, and for a
+// single frame too when the name is one (so that a forgotten --all gives
+// f0007.png, not a file literally named f%04d.png).
+bool numberedName(const FrameOutputOptions& options) {
+  std::string error;
+  return options.out != "-" && (options.frames.many() || validFramePattern(options.out, error));
+}
+
+std::string outputName(const FrameOutputOptions& options, int64_t index, int32_t stamp) {
+  if (options.out == "-") return options.out;
+  const std::string name = expandStampField(options.out, stamp);
+  return numberedName(options) ? expandFramePattern(name, static_cast<int>(index)) : name;
 }
 
 bool writeOne(Job& job, const Frame& frame) {
-  const std::string path = outputName(job.options, frame.index);
+  const std::string path = outputName(job.options, frame.index, frame.stamp);
   // Replacing the stream being read would lose it, whatever the name says.
   if (job.input && sameFile(path, *job.input)) {
     report(path + ": is the same file as the input " + job.options.file + "; not overwritten");
@@ -64,6 +78,26 @@ bool writeOne(Job& job, const Frame& frame) {
     report(path + ": " + error);
     return false;
   }
+  job.written.push_back({frame.index, frame.stamp, path});
+  return true;
+}
+
+// The stamps file, once every picture it names is written; the pictures
+// stay when it fails, so the failure is reported but nothing is undone.
+bool writeStamps(const FrameOutputOptions& options, const std::vector<PictureStamp>& rows) {
+  if (options.stamps.empty()) return true;
+  StampsFormat format = StampsFormat::Csv;
+  stampsFormatOf(options.stamps, format);
+  toolkit::OutputRules rules;
+  rules.overwrite = options.overwrite;
+  rules.inputs = {options.file};
+  toolkit::Output out;
+  const std::string text = stampsText(rows, format);
+  if (!out.open(options.stamps, rules) ||
+      !toolkit::writeAll(out.fd(), text.data(), text.size()) || !out.commit()) {
+    report(options.stamps + ": " + (out.error().empty() ? "cannot write" : out.error()));
+    return false;
+  }
   return true;
 }
 
@@ -71,11 +105,13 @@ bool writeOne(Job& job, const Frame& frame) {
 // picture goes out, so that a refusal leaves nothing half done.
 bool refuseExisting(const FrameOutputOptions& options, int64_t total, const struct stat* input) {
   if (options.overwrite || options.out == "-" || total < 0) return true;
+  // Names with stamps are known only frame by frame; each is refused then.
+  if (hasStampField(options.out)) return true;
   const FrameSelection& s = options.frames;
   int64_t n = 0;
   for (int64_t index = s.first(); index < total && (s.count < 0 || n < s.count);
        index += s.many() ? s.step : total, ++n) {
-    const std::string path = outputName(options, index);
+    const std::string path = outputName(options, index, 0);
     struct stat info;
     // The input itself is refused in its turn, with its own reason.
     if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
@@ -112,6 +148,12 @@ int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
     report(error);
     return kExitUsage;
   }
+  StampsFormat stampsFormat;
+  if (!options.stamps.empty() && !stampsFormatOf(options.stamps, stampsFormat)) {
+    report(options.stamps + ": cannot tell the stamps format from the name; use a .csv or "
+           ".json name");
+    return kExitUsage;
+  }
 
   FrameReader reader(options.file, rows);
   if (!reader.open(options.file)) return kExitFailure;
@@ -119,7 +161,7 @@ int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
   const struct stat* inputFile =
       fstat(fileno(reader.stream()), &inputInfo) == 0 ? &inputInfo : nullptr;
   const int64_t total = reader.total();
-  Job job{options, format, filter, inputFile};
+  Job job{options, format, filter, inputFile, nullptr, false, {}};
 
   if (!select.many()) {
     if (!reader.skipTo(select.frame)) return kExitFailure;
@@ -131,7 +173,10 @@ int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
       return kExitFailure;
     }
     if (status == FrameReader::Status::Failed) return kExitFailure;
-    return writeOne(job, frame) ? kExitOk : kExitFailure;
+    if (numberedName(options))
+      report("'" + options.out + "' holds a frame number; frame " + std::to_string(select.frame) +
+             " alone is written (--all writes every frame)");
+    return writeOne(job, frame) && writeStamps(options, job.written) ? kExitOk : kExitFailure;
   }
 
   if (!refuseExisting(options, total, inputFile)) return kExitFailure;
@@ -149,6 +194,15 @@ int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
     if (status == FrameReader::Status::End) break;
     if (!writeOne(job, frame)) return kExitFailure;
     progress.update(static_cast<uint64_t>(++written));
+  }
+  if (written > 0 && !writeStamps(options, job.written)) return kExitFailure;
+  if (written > 0 && select.count >= 0 && written < select.count) {
+    // Frames asked for that the stream does not have: the pictures made stay.
+    report(options.file + ": " + std::to_string(select.count) + " frames asked for from frame " +
+           std::to_string(select.start) + ", " + std::to_string(written) + " exist (" +
+           std::to_string(total >= 0 ? total : select.start + written * select.step) +
+           " in the stream); " + std::to_string(written) + " written");
+    return kExitFailure;
   }
   if (written > 0) return kExitOk;
   report(options.file + (select.start > 0 ? ": has no frame " + std::to_string(select.start)

@@ -86,9 +86,10 @@ bool PictureSequence::next(Image& image) {
         error_ = label() + ": " + why;
         return false;
       }
-      ++at_;
+      lastAt_ = at_++;
       return true;
     }
+    lastAt_ = at_;
     if (nextFromStandardInput(image)) return true;
     if (!error_.empty()) return false;
     ++at_;

@@ -30,6 +30,10 @@ class PictureSequence {
   // not empty and names the picture).
   bool next(Image& image);
   const std::string& error() const { return error_; }
+  // The name of the picture next() gave last ("-" for standard input) and
+  // its place among the pictures of standard input.
+  const std::string& lastName() const { return names_[lastAt_]; }
+  std::size_t lastFromInput() const { return fromInput_ - 1; }
   // Pictures given by name, with standard input counted once: a total for
   // progress when standard input is not among them, else 0 (unknown).
   std::size_t knownTotal() const;
@@ -40,6 +44,7 @@ class PictureSequence {
 
   std::vector<std::string> names_;
   std::size_t at_ = 0;          // the name being read
+  std::size_t lastAt_ = 0;      // the name of the picture given last
   std::size_t fromInput_ = 0;   // pictures read so far from standard input
   bool inputEnded_ = false;
   bool havePeeked_ = false;     // `peeked_` is the next picture of standard input
