@@ -49,7 +49,6 @@ constexpr const char* kFooter = R"(Examples:
   $ rgbtool import --start-ms 0 --interval-ms 40 demo.rgb 'frames/f%04d.png'
   $ rgbtool import --new demo.rgb a.png b.png
   $ convert photo.jpg ppm:- | rgbtool import demo.rgb -
-  $ rgbtool export --all a.rgb - | rgbtool import --new b.rgb -
   $ ffmpeg -i clip.mkv -f image2pipe -c:v ppm - | rgbtool import clip.rgb -
   $ rgbtool import --stamps frames/stamps.csv demo.rgb      # as export --stamps left them
   $ mkfifo live; rgbtool watch live & rgbtool import live a.png b.png
