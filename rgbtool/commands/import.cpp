@@ -593,8 +593,10 @@ cli::Run declare(CLI::App& command) {
                      "order); without IMAGE, the pictures it names");
   auto* images = command
       .add_option("IMAGE", options->images,
-                  "Pictures, all of one size; - reads every picture on standard input (PNG, "
-                  "PPM or PGM, back to back); a name with %d "
+                  "Pictures, all of one size: PNG, PPM and PGM read here, SGI (any flavour), "
+                  "TIFF, JPEG and others through FFmpeg's decoders; grey becomes RGB, alpha is "
+                  "dropped, 16-bit samples are rounded to 8 bits; - reads every picture on "
+                  "standard input (PNG, PPM or PGM, back to back); a name with %d "
                   "(or %04d etc.) stands for the numbered pictures from --start on");
   command.footer(kFooter);
   return [options, start, images] {
@@ -616,7 +618,7 @@ cli::Run declare(CLI::App& command) {
 namespace commands {
 
 cli::Command importCommand() {
-  return {"import", "Append one frame per PNG, PPM or PGM picture to a stream", declare};
+  return {"import", "Append one frame per picture (PNG, PPM, PGM, SGI, TIFF, JPEG...) to a stream", declare};
 }
 
 }  // namespace commands

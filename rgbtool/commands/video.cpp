@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rgbtool/commands/registry.h"
+#include "rgbtool/media/helper_program.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/video/encoder.h"
 
@@ -37,26 +38,9 @@ Exit status:
       container that cannot hold the codec, an existing file that is the input)
   2   a usage error)";
 
-std::string directoryOfThisProgram() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return ".";
-  std::string self(path, static_cast<std::size_t>(length));
-  return self.substr(0, self.rfind('/'));
-}
-
-// Beside rgbtool in a build tree, in libexec when installed.
-std::string encoderPath() {
-  const std::string here = directoryOfThisProgram();
-  for (const std::string& candidate :
-       {here + "/rgbtool-video", here + "/../" RGBTOOL_LIBEXEC_DIR "/rgbtool-video"})
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-  return here + "/rgbtool-video";
-}
-
 // Runs the encoder program in place of this process.
 int launch(const VideoOptions& options) {
-  const std::string encoder = encoderPath();
+  const std::string encoder = helperProgramPath("rgbtool-video");
   const std::string crf = std::to_string(options.crf);
   const std::vector<std::string> words = {encoder, options.file, options.out, crf,
                                           options.crfGiven ? "1" : "0", options.codec};

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <vector>
 
+#include "rgbtool/media/helper_program.h"
 #include "rgbtool/output/output_file.h"
 
 namespace rgbtool {
@@ -397,6 +398,8 @@ class PictureFile {
     if (kind_ == Kind::Unknown) error = kUnknownPicture;
     return kind_ != Kind::Unknown;
   }
+  // Opened, but in a format read by the helper program.
+  bool foreign() const { return file_ && kind_ == Kind::Unknown; }
   FILE* get() const { return file_; }
   bool isPng() const { return kind_ == Kind::Png; }
   char ppmKind() const { return ppmKind_; }
@@ -464,7 +467,16 @@ bool writeImage(const std::string& path, ImageFormat format, const unsigned char
 
 bool readImageSize(const std::string& path, int& width, int& height, std::string& error) {
   PictureFile file;
-  if (!file.open(path, error)) return false;
+  if (!file.open(path, error)) {
+    if (!file.foreign()) return false;
+    // The other formats are read whole for their size: they are the rarer
+    // ones, and their decoders tell the size only by decoding.
+    Image image;
+    if (!decodeWithHelper(path, image, error)) return false;
+    width = image.width;
+    height = image.height;
+    return true;
+  }
   if (file.isPng()) {
     Image image;
     if (!readPng(file.get(), image, true, error)) return false;
@@ -481,7 +493,7 @@ bool readImageSize(const std::string& path, int& width, int& height, std::string
 
 bool readImage(const std::string& path, Image& image, std::string& error) {
   PictureFile file;
-  if (!file.open(path, error)) return false;
+  if (!file.open(path, error)) return file.foreign() && decodeWithHelper(path, image, error);
   if (file.isPng()) return readPng(file.get(), image, false, error);
   return readPpm(file.get(), file.ppmKind(), image, error);
 }

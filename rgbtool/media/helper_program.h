@@ -1,0 +1,24 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+// rgbtool's helper programs (rgbtool-video, rgbtool-media): the work that
+// needs FFmpeg's libraries runs in them, so that the other commands do not
+// load those libraries at every start.
+#ifndef RGBTOOL_MEDIA_HELPER_PROGRAM_H
+#define RGBTOOL_MEDIA_HELPER_PROGRAM_H
+
+#include <string>
+
+#include "rgbtool/pictures/image_io.h"
+
+namespace rgbtool {
+
+// Beside rgbtool in a build tree, in libexec when installed.
+std::string helperProgramPath(const std::string& name);
+
+// Decodes a picture in a format rgbtool does not read itself through
+// rgbtool-media; false with its reason in `error`.
+bool decodeWithHelper(const std::string& path, Image& image, std::string& error);
+
+}  // namespace rgbtool
+
+#endif  // RGBTOOL_MEDIA_HELPER_PROGRAM_H
