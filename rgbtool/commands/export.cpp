@@ -49,7 +49,7 @@ cli::Run declare(CLI::App& command) {
 namespace commands {
 
 cli::Command exportCommand() {
-  return {"export", "Write frames as PNG, PPM or raw pictures, right way up", declare};
+  return {"export", "Write frames as PNG, PPM, TIFF or raw pictures, right way up", declare};
 }
 
 }  // namespace commands

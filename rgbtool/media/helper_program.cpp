@@ -3,6 +3,7 @@
 #include "rgbtool/media/helper_program.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,6 +70,27 @@ bool finished(pid_t child, std::string& error) {
   return false;
 }
 
+// Starts rgbtool-media with the given descriptors as its standard input
+// and output and `errorFd` as its standard error.
+bool spawnHelper(std::vector<std::string> words, int inFd, int outFd, int errorFd, pid_t& child,
+                 std::string& error) {
+  const std::string program = helperProgramPath("rgbtool-media");
+  words.insert(words.begin(), program);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (inFd >= 0) posix_spawn_file_actions_adddup2(&actions, inFd, STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned == 0) return true;
+  error = "cannot run the picture helper " + program + ": " + std::strerror(spawned);
+  return false;
+}
+
 }  // namespace
 
 std::string helperProgramPath(const std::string& name) {
@@ -80,28 +102,14 @@ std::string helperProgramPath(const std::string& name) {
 }
 
 bool decodeWithHelper(const std::string& path, Image& image, std::string& error) {
-  const std::string program = helperProgramPath("rgbtool-media");
   Pipe out;
   Pipe err;
   if (!out.open() || !err.open()) {
     error = std::string("cannot start the picture decoder: ") + std::strerror(errno);
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out.ends[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err.ends[1], STDERR_FILENO);
-  std::vector<std::string> words{program, "decode", path};
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
   pid_t child = -1;
-  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    error = "cannot run the picture decoder " + program + ": " + std::strerror(spawned);
-    return false;
-  }
+  if (!spawnHelper({"decode", path}, -1, out.ends[1], err.ends[1], child, error)) return false;
   close(out.release(1));
   close(err.release(1));
   FILE* picture = fdopen(out.release(0), "rb");
@@ -112,6 +120,36 @@ bool decodeWithHelper(const std::string& path, Image& image, std::string& error)
   if (!finished(child, error)) return false;
   if (got == NextPicture::Read) return true;
   error = "the picture decoder handed over no picture" + (why.empty() ? "" : ": " + why);
+  return false;
+}
+
+bool encodeWithHelper(const std::string& format, int outFd,
+                      const std::function<bool(int fd, std::string& error)>& feed,
+                      std::string& error) {
+  Pipe in;
+  Pipe err;
+  if (!in.open() || !err.open()) {
+    error = std::string("cannot start the picture encoder: ") + std::strerror(errno);
+    return false;
+  }
+  pid_t child = -1;
+  if (!spawnHelper({"encode", format}, in.ends[0], outFd, err.ends[1], child, error)) return false;
+  close(in.release(0));
+  close(err.release(1));
+  // An encoder that stopped early must not take this process down with
+  // SIGPIPE: its reason is what counts.
+  struct sigaction ignore {};
+  struct sigaction before {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &before);
+  std::string why;
+  const bool fed = feed(in.ends[1], why);
+  close(in.release(1));
+  sigaction(SIGPIPE, &before, nullptr);
+  error = messageFrom(err.ends[0]);
+  if (!finished(child, error)) return false;
+  if (fed) return true;
+  error = "cannot hand the picture to the encoder: " + why;
   return false;
 }
 

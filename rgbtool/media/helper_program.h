@@ -6,6 +6,7 @@
 #ifndef RGBTOOL_MEDIA_HELPER_PROGRAM_H
 #define RGBTOOL_MEDIA_HELPER_PROGRAM_H
 
+#include <functional>
 #include <string>
 
 #include "rgbtool/pictures/image_io.h"
@@ -18,6 +19,12 @@ std::string helperProgramPath(const std::string& name);
 // Decodes a picture in a format rgbtool does not read itself through
 // rgbtool-media; false with its reason in `error`.
 bool decodeWithHelper(const std::string& path, Image& image, std::string& error);
+
+// Encodes a picture in `format` (tiff) through rgbtool-media onto `outFd`;
+// `feed` writes the picture as a binary PPM to the descriptor it is given.
+bool encodeWithHelper(const std::string& format, int outFd,
+                      const std::function<bool(int fd, std::string& error)>& feed,
+                      std::string& error);
 
 }  // namespace rgbtool
 

@@ -3,8 +3,10 @@
 // rgbtool-media: the picture decoder behind rgbtool import for the formats
 // it does not read itself, a program of its own so that only such imports
 // load FFmpeg's libraries. `rgbtool-media decode FILE` writes the picture
-// as a binary 8-bit PPM on standard output, or the reason it cannot on
-// standard error with exit status 1.
+// as a binary 8-bit PPM on standard output; `rgbtool-media encode FORMAT`
+// reads one such PPM on standard input and writes it in FORMAT (tiff) on
+// standard output. A failure puts the reason on standard error, with exit
+// status 1.
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +18,8 @@ extern "C" {
 }
 
 #include "rgbtool/media/picture_decoder.h"
+#include "rgbtool/media/picture_encoder.h"
+#include "rgbtool/pictures/image_io.h"
 #include "toolkit/write_all.h"
 
 namespace {
@@ -40,14 +44,51 @@ int decode(const char* path) {
   return 0;
 }
 
+// The picture arrives bottom row first from the PPM reader; encoders
+// want the top row first.
+void topRowFirst(const rgbtool::Image& image, rgbtool::DecodedPicture& picture) {
+  const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
+  picture.width = image.width;
+  picture.height = image.height;
+  picture.rgb.resize(rowBytes * static_cast<std::size_t>(image.height));
+  for (int row = 0; row < image.height; ++row)
+    std::memcpy(picture.rgb.data() + static_cast<std::size_t>(row) * rowBytes,
+                image.pixels.get() + static_cast<std::size_t>(image.height - 1 - row) * rowBytes,
+                rowBytes);
+}
+
+int encode(const std::string& format) {
+  rgbtool::Image image;
+  std::string error;
+  if (rgbtool::readNextPicture(stdin, image, error) != rgbtool::NextPicture::Read) {
+    std::fprintf(stderr, "no picture handed over%s%s\n", error.empty() ? "" : ": ", error.c_str());
+    return kFailed;
+  }
+  rgbtool::DecodedPicture picture;
+  topRowFirst(image, picture);
+  image = {};
+  std::vector<unsigned char> bytes;
+  if (!rgbtool::encodePicture(format, picture, bytes, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kFailed;
+  }
+  if (!toolkit::writeAll(STDOUT_FILENO, bytes.data(), bytes.size())) {
+    std::fprintf(stderr, "cannot write: %s\n", std::strerror(errno));
+    return kFailed;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::strcmp(argv[1], "decode") != 0) {
-    std::fprintf(stderr, "rgbtool-media is run by 'rgbtool import'; see 'rgbtool import --help'.\n");
+  const bool decoding = argc == 3 && std::strcmp(argv[1], "decode") == 0;
+  const bool encoding = argc == 3 && std::strcmp(argv[1], "encode") == 0;
+  if (!decoding && !encoding) {
+    std::fprintf(stderr, "rgbtool-media is run by 'rgbtool import' and 'rgbtool export'; see their --help.\n");
     return kUsage;
   }
   // The reason goes back in one line; FFmpeg's own chatter would only repeat it.
   av_log_set_level(AV_LOG_QUIET);
-  return decode(argv[2]);
+  return decoding ? decode(argv[2]) : encode(argv[2]);
 }

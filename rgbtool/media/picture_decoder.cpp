@@ -2,11 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "rgbtool/media/picture_decoder.h"
 
+#include "rgbtool/media/ffmpeg_handles.h"
+
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 #include <cstdint>
@@ -24,11 +23,6 @@ constexpr int kEightBits = 8;
 constexpr const char* kUnknown =
     "not a picture rgbtool reads (PNG, PPM, PGM, SGI, TIFF, JPEG and others FFmpeg decodes)";
 
-std::string avError(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
-}
 
 // FFmpeg's reason, and what it means for a picture.
 std::string decodeError(const AVCodecContext* codec, int status) {
@@ -39,25 +33,10 @@ std::string decodeError(const AVCodecContext* codec, int status) {
 }
 
 
-struct FormatCloser {
-  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecCloser {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameCloser {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketCloser {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScalerCloser {
-  void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
 
 // Opens the picture, finds its one video stream and a decoder for it.
-bool openPicture(const std::string& path, std::unique_ptr<AVFormatContext, FormatCloser>& format,
-                 std::unique_ptr<AVCodecContext, CodecCloser>& codec, int& streamIndex,
+bool openPicture(const std::string& path, InputHandle& format,
+                 CodecHandle& codec, int& streamIndex,
                  std::string& error) {
   AVFormatContext* raw = nullptr;
   int status = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
@@ -96,7 +75,7 @@ bool openPicture(const std::string& path, std::unique_ptr<AVFormatContext, Forma
 // The first picture the decoder gives.
 bool decodeFirst(AVFormatContext* format, AVCodecContext* codec, int streamIndex, AVFrame* frame,
                  std::string& error) {
-  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
+  PacketHandle packet(av_packet_alloc());
   if (!packet) {
     error = "out of memory";
     return false;
@@ -133,7 +112,7 @@ bool toRgb(const AVFrame* frame, DecodedPicture& picture, std::string& error) {
   // Samples wider than 8 bits are widened to 16 and rounded here: the
   // scaler would cut them.
   const AVPixelFormat target = wide ? AV_PIX_FMT_RGB48 : AV_PIX_FMT_RGB24;
-  std::unique_ptr<SwsContext, ScalerCloser> scaler(sws_getContext(
+  ScalerHandle scaler(sws_getContext(
       frame->width, frame->height, source, frame->width, frame->height, target,
       SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_BITEXACT, nullptr, nullptr, nullptr));
   if (!scaler) {
@@ -162,11 +141,11 @@ bool toRgb(const AVFrame* frame, DecodedPicture& picture, std::string& error) {
 }  // namespace
 
 bool decodePicture(const std::string& path, DecodedPicture& picture, std::string& error) {
-  std::unique_ptr<AVFormatContext, FormatCloser> format;
-  std::unique_ptr<AVCodecContext, CodecCloser> codec;
+  InputHandle format;
+  CodecHandle codec;
   int streamIndex = -1;
   if (!openPicture(path, format, codec, streamIndex, error)) return false;
-  std::unique_ptr<AVFrame, FrameCloser> frame(av_frame_alloc());
+  FrameHandle frame(av_frame_alloc());
   if (!frame) {
     error = "out of memory";
     return false;

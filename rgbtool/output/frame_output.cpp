@@ -138,8 +138,8 @@ int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
   if (!chooseFormat(options, format)) {
     report(options.format.empty()
                ? options.out + ": cannot tell the picture format from the name; use "
-                               "a .png, .ppm or .raw name or --format"
-               : "unknown format '" + options.format + "' (png, ppm or raw)");
+                               "a .png, .ppm, .tiff or .raw name or --format"
+               : "unknown format '" + options.format + "' (png, ppm, tiff or raw)");
     return kExitUsage;
   }
   const FrameSelection& select = options.frames;

@@ -431,6 +431,10 @@ bool parseFormatName(const std::string& name, ImageFormat& format) {
     format = ImageFormat::Raw;
     return true;
   }
+  if (n == "tiff" || n == "tif") {
+    format = ImageFormat::Tiff;
+    return true;
+  }
   return false;
 }
 
@@ -460,6 +464,14 @@ bool writeImage(const std::string& path, ImageFormat format, const unsigned char
       break;
     case ImageFormat::Raw:
       written = writeRows(out.fd(), "", frame, width, height, how.topRowFirst, error);
+      break;
+    case ImageFormat::Tiff:
+      written = encodeWithHelper(
+          "tiff", out.fd(),
+          [&](int fd, std::string& why) {
+            return writePpm(fd, frame, width, height, how.topRowFirst, why);
+          },
+          error);
       break;
   }
   return written && out.commit(error);

@@ -17,11 +17,12 @@ namespace rgbtool {
 constexpr int kMaxSide = 65535;
 
 // Raw: the rows of interleaved 8-bit RGB, top row first, nothing else.
-enum class ImageFormat { Png, Ppm, Raw };
+// Tiff: written by FFmpeg's encoder in the helper program rgbtool-media.
+enum class ImageFormat { Png, Ppm, Raw, Tiff };
 
-// "png", "ppm" (also "pnm") or "raw", any case.
+// "png", "ppm" (also "pnm"), "tiff" (also "tif") or "raw", any case.
 bool parseFormatName(const std::string& name, ImageFormat& format);
-// The format named by the path's extension (.png, .ppm, .pnm, .raw).
+// The format named by the path's extension (.png, .ppm, .pnm, .tiff, .tif, .raw).
 bool formatFromPath(const std::string& path, ImageFormat& format);
 
 struct WriteOptions {

@@ -93,5 +93,37 @@ INSTANTIATE_TEST_SUITE_P(
         Flavour{"ppm_16_bit", WIDE, "ppm:p.ppm", "cat", 0, 1}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// export in each format, read back by netpbm and by ImageMagick.
+struct ExportFormat {
+  const char* name;
+  const char* netpbm;
+};
+
+class ExportFormats : public ::testing::TestWithParam<ExportFormat> {};
+
+TEST_P(ExportFormats, ReadBackExactlyByNetpbmAndImageMagick) {
+  const ExportFormat& format = GetParam();
+  rgbtest::TempDir dir;
+  const Picture source = patternPicture(29, 17, 6);
+  rgbtest::writeFile(dir.file("s.rgb"),
+                     rgbtest::streamBytes(frameOfPicture(source), 1, 29, 17, {40}));
+  const std::string out = dir.file(std::string("out.") + format.name);
+  const Outcome run = runTool({"export", dir.file("s.rgb"), out});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Outcome netpbm = runProgram(
+      {"bash", "-c", "set -o pipefail; " + std::string(format.netpbm) + " \"$1\" | pamtopnm > \"$2\"",
+       "sh", out, dir.file("netpbm.ppm")});
+  ASSERT_EQ(netpbm.status, 0) << netpbm.err;
+  EXPECT_EQ(readPpm(dir.file("netpbm.ppm")).rgb, source.rgb);
+  ASSERT_EQ(runProgram({"convert", out, "-depth", "8", "ppm:" + dir.file("magick.ppm")}).status, 0);
+  EXPECT_EQ(readPpm(dir.file("magick.ppm")).rgb, source.rgb);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ExportFormats,
+                         ::testing::Values(ExportFormat{"png", "pngtopam"},
+                                           ExportFormat{"ppm", "cat"},
+                                           ExportFormat{"tiff", "tifftopnm"}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace rgbtooltest
