@@ -40,16 +40,8 @@ Exit status:
 
 // Runs the encoder program in place of this process.
 int launch(const VideoOptions& options) {
-  const std::string encoder = helperProgramPath("rgbtool-video");
-  const std::string crf = std::to_string(options.crf);
-  const std::vector<std::string> words = {encoder, options.file, options.out, crf,
-                                          options.crfGiven ? "1" : "0", options.codec};
-  std::vector<char*> argv;
-  for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-  argv.push_back(nullptr);
-  execv(encoder.c_str(), argv.data());
-  report("cannot run the video encoder " + encoder + ": " + std::strerror(errno));
-  return kExitFailure;
+  return execHelper("rgbtool-video", {options.file, options.out, std::to_string(options.crf),
+                                      options.crfGiven ? "1" : "0", options.codec});
 }
 
 cli::Run declare(CLI::App& command) {

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "rgbtool/report/diagnostics.h"
+
 extern char** environ;
 
 namespace rgbtool {
@@ -99,6 +101,17 @@ std::string helperProgramPath(const std::string& name) {
        {here + "/" + name, here + "/../" RGBTOOL_LIBEXEC_DIR "/" + name})
     if (access(candidate.c_str(), X_OK) == 0) return candidate;
   return here + "/" + name;
+}
+
+int execHelper(const std::string& name, std::vector<std::string> arguments) {
+  const std::string program = helperProgramPath(name);
+  arguments.insert(arguments.begin(), program);
+  std::vector<char*> argv;
+  for (std::string& word : arguments) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  execv(program.c_str(), argv.data());
+  report("cannot run " + program + ": " + std::strerror(errno));
+  return kExitFailure;
 }
 
 bool decodeWithHelper(const std::string& path, Image& image, std::string& error) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "rgbtool/pictures/image_io.h"
 
@@ -15,6 +16,10 @@ namespace rgbtool {
 
 // Beside rgbtool in a build tree, in libexec when installed.
 std::string helperProgramPath(const std::string& name);
+
+// Runs helper program `name` in place of this process with the arguments
+// that follow its path; returns only when it cannot be run, having said why.
+int execHelper(const std::string& name, std::vector<std::string> arguments);
 
 // Decodes a picture in a format rgbtool does not read itself through
 // rgbtool-media; false with its reason in `error`.

@@ -6,10 +6,13 @@
 // as a binary 8-bit PPM on standard output; `rgbtool-media encode FORMAT`
 // reads one such PPM on standard input and writes it in FORMAT (tiff) on
 // standard output. A failure puts the reason on standard error, with exit
-// status 1.
+// status 1. `rgbtool-media record INPUT OUT FORMAT SIZE RATE FRAMES DURATION_MS
+// FIRST_STAMP [KEY=VALUE...]` records for `rgbtool record`, which has checked them (empty
+// words and -1 stand for "not given").
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -19,6 +22,7 @@ extern "C" {
 
 #include "rgbtool/media/picture_decoder.h"
 #include "rgbtool/media/picture_encoder.h"
+#include "rgbtool/media/recorder.h"
 #include "rgbtool/pictures/image_io.h"
 #include "toolkit/write_all.h"
 
@@ -81,11 +85,29 @@ int encode(const std::string& format) {
 
 }  // namespace
 
+int record(char** words, int count) {
+  rgbtool::RecordOptions options;
+  options.input = words[0];
+  options.out = words[1];
+  options.format = words[2];
+  options.size = words[3];
+  options.rate = words[4];
+  options.frames = std::strtoll(words[5], nullptr, 10);
+  options.durationMs = std::strtoll(words[6], nullptr, 10);
+  options.firstStamp = std::strtoll(words[7], nullptr, 10);
+  for (int i = 8; i < count; ++i) options.inputOptions.push_back(words[i]);
+  return rgbtool::runRecord(options);
+}
+
+constexpr int kRecordWords = 10;
+
 int main(int argc, char** argv) {
+  if (argc >= kRecordWords && std::strcmp(argv[1], "record") == 0)
+    return record(argv + 2, argc - 2);
   const bool decoding = argc == 3 && std::strcmp(argv[1], "decode") == 0;
   const bool encoding = argc == 3 && std::strcmp(argv[1], "encode") == 0;
   if (!decoding && !encoding) {
-    std::fprintf(stderr, "rgbtool-media is run by 'rgbtool import' and 'rgbtool export'; see their --help.\n");
+    std::fprintf(stderr, "rgbtool-media is run by rgbtool's import, export and record; see their --help.\n");
     return kUsage;
   }
   // The reason goes back in one line; FFmpeg's own chatter would only repeat it.
