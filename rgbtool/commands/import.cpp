@@ -19,6 +19,7 @@
 
 #include "rgb/rgb.h"
 #include "rgbtool/cli/options.h"
+#include "rgbtool/media/helper_program.h"
 #include "rgbtool/commands/registry.h"
 #include "rgbtool/input/frame_reader.h"
 #include "rgbtool/output/interrupt.h"
@@ -51,6 +52,7 @@ constexpr const char* kFooter = R"(Examples:
   $ convert photo.jpg ppm:- | rgbtool import demo.rgb -
   $ ffmpeg -i clip.mkv -f image2pipe -c:v ppm - | rgbtool import clip.rgb -
   $ rgbtool import --stamps frames/stamps.csv demo.rgb      # as export --stamps left them
+  $ rgbtool import clip.rgb clip.mkv        # a video: its frames at their own times
   $ mkfifo live; rgbtool watch live & rgbtool import live a.png b.png
 
 Exit status:
@@ -530,7 +532,32 @@ struct ReplacerOutput {
   void rollBack(std::size_t) { replacer.rollBack(); }
 };
 
+// A video file holds many pictures with their times: it is recorded, as
+// `rgbtool record` does, so that its frames keep their presentation times.
+bool isVideoName(const std::string& name) {
+  static const char* const kVideoExtensions[] = {".mkv", ".mp4", ".mov", ".webm", ".avi",
+                                                 ".m4v", ".mpg", ".mpeg", ".ts", ".gif"};
+  for (const char* extension : kVideoExtensions) {
+    const std::string end = extension;
+    if (name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0)
+      return true;
+  }
+  return false;
+}
+
+int importVideo(const Options& options) {
+  if (options.fresh || !options.stampsFile.empty() || options.fixedStamps) {
+    report("a video's frames keep their own times and are appended: --new, --stamps and "
+           "--start-ms do not apply to it (rgbtool record --first-stamp sets its first stamp)");
+    return kExitUsage;
+  }
+  return execHelper("rgbtool-media",
+                    {"record", options.images[0], options.out, "", "", "", "-1", "-1",
+                     "-1"});
+}
+
 int run(const Options& options) {
+  if (options.images.size() == 1 && isVideoName(options.images[0])) return importVideo(options);
   interrupt::install();
   StampLookup stamps;
   std::string failure;

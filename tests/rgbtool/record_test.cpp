@@ -85,6 +85,35 @@ INSTANTIATE_TEST_SUITE_P(
                       Source{"yuv_source", "testsrc2=size=32x24:rate=10", "--frames 5", 5, 100, 3}),
     [](const auto& row) { return std::string(row.param.name); });
 
+TEST(ToolRecord, ImportOfAVideoFileKeepsItsFramesAndTimes) {
+  ASSERT_FALSE(findProgram("ffmpeg").empty()) << "ffmpeg is missing: run scripts/install-deps";
+  rgbtest::TempDir dir;
+  // Lossless, so that the frames must come back exactly.
+  ASSERT_EQ(runProgram({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=32x24:rate=20",
+                        "-frames:v", "8", "-c:v", "ffv1", "-pix_fmt", "bgr0", dir.file("v.mkv")})
+                .status,
+            0);
+  ASSERT_EQ(runProgram({"ffmpeg", "-v", "error", "-i", dir.file("v.mkv"), "-f", "rawvideo",
+                        "-pix_fmt", "rgb24", dir.file("ref.raw")})
+                .status,
+            0);
+  const Outcome run = runTool({"import", dir.file("v.rgb"), dir.file("v.mkv")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const rgbtest::Loaded loaded = rgbtest::loadFile(dir.file("v.rgb"));
+  ASSERT_EQ(loaded.frames, 8);
+  for (int i = 1; i < 8; ++i) {
+    const std::size_t at = static_cast<std::size_t>(i);
+    EXPECT_EQ((loaded.stamps[at] - loaded.stamps[at - 1] + 10000000) % 10000000, 50) << i;
+  }
+  const Bytes raw = rgbtest::readFile(dir.file("ref.raw"));
+  for (int i = 0; i < 8; ++i) {
+    Picture picture{32, 24, {}};
+    const long bytes = 32 * 24 * 3;
+    picture.rgb.assign(raw.begin() + bytes * i, raw.begin() + bytes * (i + 1));
+    EXPECT_EQ(frameAt(loaded.pixels, i, 32, 24), frameOfPicture(picture)) << i;
+  }
+}
+
 TEST(ToolRecord, ScreenOfAPrivateXServer) {
   for (const char* program : {"display", "convert"})
     ASSERT_FALSE(findProgram(program).empty()) << program << " is missing: run scripts/install-deps";
