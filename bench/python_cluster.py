@@ -26,7 +26,7 @@ import sys
 import tempfile
 import time
 
-from python_common import HEIGHT, WIDTH, arguments, generate, package_dir, verdict
+from python_common import HEIGHT, WIDTH, alternated, arguments, generate, package_dir, verdict
 
 TARGET = 1.0
 
@@ -77,13 +77,21 @@ def main():
                 array = rgbstream.to_dask(paths, frames_per_chunk=chunk)
                 label = f"{array.chunks[0][0]} frames ({array.chunks[0][0] * frame_bytes / 2**20:.0f} MiB)"
                 loops, clusters = [], []
-                for _ in range(args.rounds):
+                def loop_side():
                     start = time.perf_counter()
                     plain_loop(paths)
                     loops.append(time.perf_counter() - start)
+
+                def cluster_side():
+                    nonlocal got
                     start = time.perf_counter()
                     got = client.compute(array.mean(axis=(1, 2, 3))).result()
                     clusters.append(time.perf_counter() - start)
+
+                got = None
+                for index in range(args.rounds):
+                    for side in alternated((loop_side, cluster_side), index):
+                        side()
                     print(f"  chunks of {label}: loop {loops[-1]:6.2f} s   cluster {clusters[-1]:6.2f} s")
                 np.testing.assert_allclose(got, expected)
                 loop, on_cluster = statistics.median(loops), statistics.median(clusters)

@@ -69,5 +69,12 @@ def generate(path, frames, first=0):
             writer.write(np.roll(image, n, axis=1), stamp=40 * n)
 
 
+def alternated(items, round_index):
+    """The sides of a round, in reverse order every other round, so that
+    neither side always runs after the other (warm caches, CPU frequency)."""
+    items = list(items)
+    return items if round_index % 2 == 0 else items[::-1]
+
+
 def verdict(ratio, target):
     return f"{ratio:.2f} (target <= {target}) {'ok' if ratio <= target else 'MISSED'}"

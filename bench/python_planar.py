@@ -21,7 +21,7 @@ import sys
 import tempfile
 import time
 
-from python_common import HEIGHT, WIDTH, arguments, generate, package_dir, verdict
+from python_common import HEIGHT, WIDTH, alternated, arguments, generate, package_dir, verdict
 
 TARGET = 1.5
 FRAMES = 100
@@ -61,8 +61,8 @@ def main():
         sides = {"short": short, "long": long}
         times = {side: [] for side in sides}
         grown, shapes = 0, {}
-        for _ in range(args.rounds):
-            for side, path in sides.items():
+        for index in range(args.rounds):
+            for side, path in alternated(sides.items(), index):
                 seconds, kib, shapes[side] = view_time(rgbstream, path)
                 times[side].append(seconds)
                 grown = max(grown, kib)

@@ -20,7 +20,7 @@ import statistics
 import sys
 import tempfile
 
-from python_common import arguments, built, generate, package_dir, run, verdict
+from python_common import alternated, arguments, built, generate, package_dir, run, verdict
 
 TIME_TARGET = 1.1
 MEMORY_TARGET_MIB = 80
@@ -47,8 +47,8 @@ def main():
         times = {"c": [], "python": []}
         peaks = {"c": [], "python": []}
         cpu = {"c": [], "python": []}
-        for _ in range(args.rounds):
-            for side, command in (("c", c_load), ("python", python)):
+        for index in range(args.rounds):
+            for side, command in alternated((("c", c_load), ("python", python)), index):
                 wall, peak, seconds = run(command, env)
                 times[side].append(wall)
                 peaks[side].append(peak)
@@ -64,7 +64,7 @@ def main():
     # CPU time is less sensitive than wall time to other load on the machine.
     c_cpu, py_cpu = statistics.median(cpu["c"]), statistics.median(cpu["python"])
     print(f"  CPU (user + system): C {c_cpu:.3f} s, Python {py_cpu:.3f} s, "
-          f"ratio {py_cpu / c_cpu:.2f}")
+          f"ratio {py_cpu / c_cpu:.2f}" if c_cpu > 0 else "  CPU (user + system): too short to compare")
     print(f"time ratio (Python / C): {verdict(ratio, TIME_TARGET)}")
     print(f"extra peak memory: {extra:+.1f} MiB (target <= {MEMORY_TARGET_MIB}) "
           f"{'ok' if extra <= MEMORY_TARGET_MIB else 'MISSED'}")

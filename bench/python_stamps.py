@@ -21,7 +21,7 @@ import subprocess
 import sys
 import tempfile
 
-from python_common import arguments, built, package_dir, run, verdict
+from python_common import alternated, arguments, built, package_dir, run, verdict
 
 TARGET = 2.0
 WIDTH, HEIGHT = 64, 48
@@ -64,8 +64,8 @@ def main():
             run(command)  # untimed: the headers in the page cache for both
         times = {side: [] for side in sides}
         cpu = {side: [] for side in sides}
-        for _ in range(args.rounds):
-            for side, command in sides.items():
+        for index in range(args.rounds):
+            for side, command in alternated(sides.items(), index):
                 wall, _, seconds = run(command)
                 times[side].append(wall)
                 cpu[side].append(seconds)

@@ -11,11 +11,11 @@ _rgbtool_options() {
     /^Options:/ { on = 1; next }
     /^[^ ]/ { on = 0 }
     on && /^  -/ {
-      spec = $1
+      flags = $1
       value = ($2 ~ /^[A-Z]+(:|$)/) ? "=" : ""
       if (match($2, /:\{[^}]*\}/)) value = "=" substr($2, RSTART + 2, RLENGTH - 3)
       gsub(/,/, " ", value)
-      n = split(spec, names, ",")
+      n = split(flags, names, ",")
       for (i = 1; i <= n; i++) print names[i] value
     }'
 }

@@ -2,10 +2,6 @@
 // SPDX-License-Identifier: MIT
 // rgbtool: examine, convert, mark and watch frame streams. The commands live
 // in commands/, one file each, listed in commands/list.h.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -14,6 +10,8 @@
 #include "rgbtool/cli/command.h"
 #include "rgbtool/cli/command_line.h"
 #include "rgbtool/report/diagnostics.h"
+#include "toolkit/signals.h"
+#include "toolkit/standard_streams.h"
 
 namespace {
 
@@ -37,20 +35,6 @@ Exit status:
   1   a failure: a file that cannot be read or written, a stream that is not clean
   2   a usage error: the message names the mistake and the nearest valid choice)";
 
-// A closed standard descriptor would be taken by the next file opened, and
-// messages or results meant for it would go into that file instead.
-void occupyClosedStandardDescriptors() {
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-    if (opened < 0) _exit(kExitFailure);
-    if (opened != fd) {
-      dup2(opened, fd);
-      close(opened);
-    }
-  }
-}
-
 int run(int argc, char** argv) {
   const cli::Program program{"rgbtool", "Examine, convert, mark and watch RGB frame streams.",
                              std::string("rgbtool ") + RGBTOOL_VERSION, kFooter};
@@ -60,7 +44,11 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  occupyClosedStandardDescriptors();
+  toolkit::setProgramName("rgbtool");
+  if (!toolkit::guardStandardStreams()) return kExitFailure;
+  // Every command's outputs roll back on a stop signal and on a write past
+  // the file-size limit.
+  toolkit::signals::install();
   int status;
   try {
     status = run(argc, argv);
@@ -71,8 +59,9 @@ int main(int argc, char** argv) {
     report(e.what());
     return kExitFailure;
   }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    report("cannot write to standard output");
+  std::string error;
+  if (!toolkit::finishStdout(error)) {
+    report(error);
     return kExitFailure;
   }
   return status;

@@ -6,7 +6,6 @@
 #include "rgbtool/cli/options.h"
 #include "rgbtool/commands/registry.h"
 #include "rgbtool/output/frame_output.h"
-#include "rgbtool/output/interrupt.h"
 
 namespace rgbtool {
 namespace {
@@ -28,10 +27,9 @@ Exit status:
   2   a usage error (a format that cannot be told, a name without %d for several frames))";
 
 int run(const FrameOutputOptions& options) {
-  interrupt::install();
   // Read top row first, straight into the buffer the picture is written from.
-  return writeFrames(options, FrameReader::Rows::TopFirst,
-                     [](const Frame& frame, std::string&) { return frame.pixels.get(); });
+  return writeFrames(options, RGB_TOP_ROW_FIRST,
+                     [](const toolkit::Frame& frame, std::string&) { return frame.pixels(); });
 }
 
 cli::Run declare(CLI::App& command) {

@@ -1,36 +1,29 @@
 // SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
 // rgbtool import: pictures in, one frame each, appended to a stream.
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <dirent.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "rgb/rgb.h"
 #include "rgbtool/cli/options.h"
-#include "rgbtool/media/helper_program.h"
 #include "rgbtool/commands/registry.h"
-#include "rgbtool/input/frame_reader.h"
-#include "rgbtool/output/interrupt.h"
-#include "rgbtool/output/output_file.h"
 #include "rgbtool/output/output_name.h"
+#include "rgbtool/media/helper_program.h"
 #include "rgbtool/pictures/image_io.h"
 #include "rgbtool/pictures/picture_sequence.h"
 #include "rgbtool/pictures/picture_stamps.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/report/progress.h"
+#include "toolkit/frame_source.h"
+#include "toolkit/output.h"
 #include "toolkit/stamps.h"
+#include "toolkit/stream_append.h"
 
 namespace rgbtool {
 namespace {
@@ -60,9 +53,6 @@ Exit status:
   1   a picture or the stream failed; nothing was appended
   2   a usage error)";
 
-// Frames made here are RGB, without alpha.
-constexpr int kRgbPlanes = 3;
-
 struct Size {
   int width = 0;
   int height = 0;
@@ -72,318 +62,103 @@ std::string sizeText(const Size& size) {
   return std::to_string(size.width) + " x " + std::to_string(size.height);
 }
 
-// One frame as the stream holds it, made in memory by the library's writer.
-bool encodeFrame(const Image& image, int32_t stamp, std::string& bytes, std::string& error) {
-  char* data = nullptr;
-  std::size_t length = 0;
-  FILE* memory = open_memstream(&data, &length);
-  if (!memory) {
-    error = std::string("cannot prepare a frame: ") + std::strerror(errno);
-    return false;
-  }
-  rgb_writer* writer = nullptr;
-  int status = rgb_writer_from_file(&writer, memory);
-  if (status == RGB_OK) {
-    status = rgb_writer_put(writer, image.pixels.get(), image.width, image.height, stamp, 0);
-    const int closed = rgb_writer_close(writer);
-    if (status == RGB_OK) status = closed;
-  }
-  const bool flushed = std::fclose(memory) == 0;
-  std::unique_ptr<char, FreeDeleter> owned(data);
-  if (status != RGB_OK || !flushed) {
-    error = std::string("cannot encode a frame: ") + rgb_strerror(status);
-    return false;
-  }
-  bytes.assign(data, length);
-  return true;
-}
-
-// What an existing stream holds, read by the library; false when it is not
-// a frame stream at all.
-struct Held {
-  Geometry geometry;
+// Whole frames in the regular file `path`, counted from its headers; -1
+// when it is no readable stream (a FIFO is not opened: that would wait).
+int64_t framesIn(const std::string& path) {
+  struct stat info;
+  if (path == "-" || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  toolkit::FrameSource source;
   int64_t frames = 0;
   uint64_t stray = 0;
-};
-
-bool examineStream(const std::string& path, Held& held) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  rgb_reader* reader = nullptr;
-  rgb_frame_info first{};
-  bool known = rgb_reader_from_file(&reader, file) == RGB_OK &&
-               rgb_reader_info(reader, &first) == RGB_OK &&
-               rgb_reader_count(reader, &held.frames, &held.stray) == RGB_OK;
-  held.geometry = Geometry{first.width, first.height, first.planes};
-  if (reader) rgb_reader_close(reader);
-  std::fclose(file);
-  return known;
+  return source.open(path) && source.count(frames, stray) ? frames : -1;
 }
 
 std::string framesText(int64_t n) {
   return std::to_string(n) + " frame" + (n == 1 ? "" : "s");
 }
 
-// The output stream. Appends hold an exclusive flock on a regular file for
-// the whole run, so that appenders taking the same lock do not interleave;
-// on failure the file is cut back to where this run's bytes began (or
-// removed, if this run created it), but only while it still ends with them.
-class Appender {
+// Appending (the default): the toolkit's appender holds the stream's lock
+// for the whole run, checks that the frames continue it and undoes the
+// run on failure or a stop signal.
+class AppendOutput {
  public:
-  ~Appender() {
-    interrupt::clearAppend();
-    if (fd_ >= 0 && fd_ != STDOUT_FILENO) close(fd_);
-  }
-  Appender() = default;
-  Appender(const Appender&) = delete;
-  Appender& operator=(const Appender&) = delete;
-
-  // Opens and checks an existing stream; a missing one is created only when
-  // the first frame is ready, so that a failed run leaves nothing behind.
   bool open(const std::string& out, const Size& size) {
     out_ = out;
-    size_ = size;
-    if (out == "-") {
-      std::fflush(stdout);
-      fd_ = STDOUT_FILENO;
-      return prepare();
-    }
-    fd_ = ::open(out.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd_ < 0) {
-      if (errno == ENOENT) return true;
-      reportErrno(out + ": cannot open for appending", errno);
-      return false;
-    }
-    return prepare();
+    if (appender_.open(out, size.width, size.height)) return true;
+    report(out + ": " + appender_.error() + "; nothing appended");
+    return false;
   }
-
   bool append(const Image& image, int32_t stamp) {
-    if (fd_ < 0 && !create()) return false;
-    std::string bytes;
-    std::string error;
-    if (!encodeFrame(image, stamp, bytes, error)) {
-      report(out_ + ": " + error);
-      return false;
-    }
-    return writeAll(bytes.data(), bytes.size());
+    if (appender_.append(image.pixels.get(), stamp)) return true;
+    report(out_ + ": " + appender_.error());
+    return false;
   }
-
-  // Whole frames in the stream before this run; -1 when it is no file.
-  int64_t framesBefore() const { return framesBefore_; }
-
   bool finish() {
-    if (fd_ < 0) return true;
-    if (regular_ && fsync(fd_) != 0 && errno != EINVAL) {
-      reportErrno(out_ + ": cannot write", errno);
-      return false;
-    }
-    interrupt::clearAppend();
-    if (fd_ == STDOUT_FILENO) return true;
-    const int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0) {
-      reportErrno(out_ + ": cannot write", errno);
-      return false;
-    }
-    return true;
+    if (appender_.commit()) return true;
+    report(out_ + ": " + appender_.error());
+    return false;
   }
-
-  // Undoes the appends; says what is left behind.
-  void rollBack(std::size_t framesWritten) {
-    if (fd_ < 0) {
-      // Never created, or closed with an error after its frames went out.
-      if (written_ == 0) {
-        report(out_ + ": nothing appended");
-      } else {
-        report(out_ + ": " + std::to_string(framesWritten) + " frame(s) of this run may be in it");
-      }
-      return;
-    }
-    bool undone = false;
-    struct stat info;
-    if (regular_ && fstat(fd_, &info) == 0 && info.st_size >= start_ &&
-        info.st_size <= start_ + written_ + pending_) {
-      undone = (created_ && start_ == 0 && removeCreated(info)) || ftruncate(fd_, start_) == 0;
-    }
-    interrupt::clearAppend();
-    if (undone) {
+  void rollBack(std::size_t) {
+    if (appender_.rollback()) {
       report(out_ + ": nothing appended");
-    } else if (regular_) {
-      report(out_ + ": changed by another writer; " + std::to_string(framesWritten) +
+    } else {
+      report(out_ + ": " + std::to_string(appender_.framesAppended()) +
              " frame(s) of this run left in it");
-    } else if (framesWritten > 0) {
-      report(out_ + ": " + std::to_string(framesWritten) +
-             " frame(s) went out before the failure");
     }
   }
+  int64_t framesBefore() const { return appender_.framesBefore(); }
 
  private:
-  // Removes the file this run created, if its name still leads to it.
-  bool removeCreated(const struct stat& file) {
-    struct stat named;
-    return stat(out_.c_str(), &named) == 0 && named.st_dev == file.st_dev &&
-           named.st_ino == file.st_ino && unlink(out_.c_str()) == 0;
-  }
-
-  bool create() {
-    {
-      interrupt::Deferred hold;
-      fd_ = ::open(out_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ >= 0) {
-        created_ = true;
-        interrupt::setAppend(fd_, 0, out_);
-      }
-    }
-    if (fd_ < 0 && errno == EEXIST) {
-      // Someone made it meanwhile: continue it like any existing stream.
-      fd_ = ::open(out_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-      // Or it is a link to a file yet to be made, which only the link
-      // names: made here, but then not ours to remove by this name.
-      if (fd_ < 0 && errno == ENOENT)
-        fd_ = ::open(out_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    }
-    if (fd_ < 0) {
-      reportErrno(out_ + ": cannot create", errno);
-      return false;
-    }
-    return prepare();
-  }
-
-  // Locks a regular file and checks, under the lock, that it can be continued.
-  bool prepare() {
-    struct stat info;
-    if (fstat(fd_, &info) != 0) {
-      reportErrno(out_ + ": cannot examine", errno);
-      return false;
-    }
-    if (!S_ISREG(info.st_mode)) return true;
-    regular_ = true;
-    while (flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        reportErrno(out_ + ": cannot lock", errno);
-        return false;
-      }
-    }
-    if (fstat(fd_, &info) != 0) {
-      reportErrno(out_ + ": cannot examine", errno);
-      return false;
-    }
-    start_ = info.st_size;
-    if (!continues(info.st_size)) return false;
-    interrupt::setAppend(fd_, start_, created_ ? out_ : std::string());
-    return true;
-  }
-
-  // Frames appended to an existing stream must continue it: same size, RGB,
-  // and no partial frame at its end that would shift every later frame.
-  bool continues(off_t length) {
-    if (length == 0) return true;
-    Held held;
-    if (!examineStream(out_ == "-" ? "/dev/stdout" : out_, held)) {
-      report(out_ + ": not a frame stream; nothing appended");
-      return false;
-    }
-    const Geometry wanted{size_.width, size_.height, kRgbPlanes};
-    if (held.geometry != wanted) {
-      report(out_ + ": holds " + describe(held.geometry) + " frames, cannot append " +
-             describe(wanted) + " frames; nothing appended");
-      return false;
-    }
-    if (held.stray != 0) {
-      report(out_ + ": ends in " + std::to_string(held.stray) +
-             " bytes of a partial frame; nothing appended");
-      return false;
-    }
-    framesBefore_ = held.frames;
-    return true;
-  }
-
-  bool writeAll(const char* bytes, std::size_t length) {
-    while (length > 0) {
-      const off_t at = start_ + written_;
-      pending_ = static_cast<off_t>(length);
-      interrupt::setAppendWindow(at, at + pending_);
-      const ssize_t n = write(fd_, bytes, length);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        reportErrno(out_ + ": cannot write", errno);
-        return false;
-      }
-      written_ += n;
-      pending_ = 0;
-      interrupt::setAppendWindow(start_ + written_, start_ + written_);
-      bytes += n;
-      length -= static_cast<std::size_t>(n);
-    }
-    return true;
-  }
-
   std::string out_;
-  Size size_;
-  int fd_ = -1;
-  bool regular_ = false;
-  bool created_ = false;
-  off_t start_ = 0;
-  off_t written_ = 0;  // this run's bytes known to be in the file
-  off_t pending_ = 0;  // bytes of a write that may have partly gone out
-  int64_t framesBefore_ = 0;
+  toolkit::StreamAppender appender_;
 };
 
 // --new: the stream is made afresh under a temporary name and put in place of
-// the old one only when every frame is in it; a failure or an interrupt
-// leaves the old stream as it was.
-class Replacer {
+// the old one only when every frame is in it, under the old file's lock, so
+// that a concurrent appender's frames land in the old file before or in the
+// new one after; a failure or a stop signal leaves the old stream as it was.
+class ReplaceOutput {
  public:
-  bool open(const std::string& out) {
+  bool open(const std::string& out, const std::vector<std::string>& images) {
     out_ = out;
-    Held held;
-    if (out != "-" && examineStream(out, held)) framesBefore_ = held.frames;
+    framesBefore_ = framesIn(out);
+    toolkit::OutputRules rules;
+    rules.overwrite = true;
+    rules.inputs = images;
+    rules.durable = true;
     std::string error;
-    if (!file_.open(out, error)) {
-      report(out + ": " + error + "; nothing written");
+    if (!file_.open(out, rules) || !writer_.open(file_.fd(), error)) {
+      report(out + ": " + (error.empty() ? file_.error() : error) + "; nothing written");
       return false;
     }
     return true;
   }
-
   bool append(const Image& image, int32_t stamp) {
-    std::string bytes;
     std::string error;
-    if (!encodeFrame(image, stamp, bytes, error)) {
-      report(out_ + ": " + error);
-      return false;
-    }
-    const char* at = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-      const ssize_t n = write(file_.fd(), at, left);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        reportErrno(out_ + ": cannot write", errno);
-        return false;
-      }
-      at += n;
-      left -= static_cast<std::size_t>(n);
-    }
-    return true;
+    if (writer_.put(image.pixels.get(), image.width, image.height, stamp, 0, error)) return true;
+    report(out_ + ": " + error);
+    return false;
   }
-
   bool finish() {
-    std::string error;
-    if (!file_.commit(error, true)) {
-      report(out_ + ": " + error);
+    if (!writer_.close()) {
+      report(out_ + ": cannot write");
       return false;
     }
-    return true;
+    if (file_.commit()) return true;
+    report(out_ + ": " + file_.error());
+    return false;
   }
-
-  void rollBack() { report(out_ + ": left as it was"); }
-  int64_t framesBefore() const { return framesBefore_; }
+  void rollBack(std::size_t) {
+    file_.rollback();
+    report(out_ + ": left as it was");
+  }
+  int64_t framesBefore() const { return framesBefore_ < 0 ? 0 : framesBefore_; }
 
  private:
   std::string out_;
-  OutputFile file_;
-  int64_t framesBefore_ = 0;
+  toolkit::Output file_;
+  toolkit::FrameWriter writer_;
+  int64_t framesBefore_ = -1;
 };
 
 // Pictures carry no time of their own. Without --stamps or --start-ms a
@@ -520,17 +295,18 @@ void tellCounts(const std::string& out, int64_t before) {
   // A named pipe must not be opened here: with no writer left, that waits.
   struct stat info;
   if (out == "-" || before < 0 || stat(out.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  Held now;
-  if (!examineStream(out, now)) return;
-  report(out + ": " + framesText(before) + " before, " + std::to_string(now.frames) + " now");
+  const int64_t now = framesIn(out);
+  if (now < 0) return;
+  report(out + ": " + framesText(before) + " before, " + std::to_string(now) + " now");
 }
 
-struct ReplacerOutput {
-  Replacer replacer;
-  bool append(const Image& image, int32_t stamp) { return replacer.append(image, stamp); }
-  bool finish() { return replacer.finish(); }
-  void rollBack(std::size_t) { replacer.rollBack(); }
-};
+template <typename Output>
+int importAll(Output& output, const Options& options, PictureSequence& pictures,
+              const StampLookup& stamps, const Size& size) {
+  const int status = importInto(output, options, pictures, stamps, size);
+  if (status == kExitOk) tellCounts(options.out, output.framesBefore());
+  return status;
+}
 
 // A video file holds many pictures with their times: it is recorded, as
 // `rgbtool record` does, so that its frames keep their presentation times.
@@ -558,7 +334,6 @@ int importVideo(const Options& options) {
 
 int run(const Options& options) {
   if (options.images.size() == 1 && isVideoName(options.images[0])) return importVideo(options);
-  interrupt::install();
   StampLookup stamps;
   std::string failure;
   if (!options.stampsFile.empty() && !stamps.load(options.stampsFile, failure)) {
@@ -571,26 +346,21 @@ int run(const Options& options) {
   } else if (!pictureList(options, images)) {
     return kExitFailure;
   }
-  PictureSequence pictures(std::move(images));
+  PictureSequence pictures(images);
   Size size;
-  std::string error;
-  if (!pictures.commonSize(size.width, size.height, error)) {
-    report(error + "; nothing appended");
+  if (!pictures.commonSize(size.width, size.height, failure)) {
+    report(failure + "; nothing appended");
     return kExitFailure;
   }
 
   if (options.fresh) {
-    ReplacerOutput output;
-    if (!output.replacer.open(options.out)) return kExitFailure;
-    const int status = importInto(output, options, pictures, stamps, size);
-    if (status == kExitOk) tellCounts(options.out, output.replacer.framesBefore());
-    return status;
+    ReplaceOutput output;
+    if (!output.open(options.out, images)) return kExitFailure;
+    return importAll(output, options, pictures, stamps, size);
   }
-  Appender appender;
-  if (!appender.open(options.out, size)) return kExitFailure;
-  const int status = importInto(appender, options, pictures, stamps, size);
-  if (status == kExitOk) tellCounts(options.out, appender.framesBefore());
-  return status;
+  AppendOutput output;
+  if (!output.open(options.out, size)) return kExitFailure;
+  return importAll(output, options, pictures, stamps, size);
 }
 
 cli::Run declare(CLI::App& command) {

@@ -9,10 +9,10 @@
 #include "rgbtool/cli/command_line.h"
 #include "rgbtool/commands/registry.h"
 #include "rgbtool/input/stream_scan.h"
-#include "rgbtool/output/interrupt.h"
 #include "rgbtool/pictures/plot.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/report/json.h"
+#include "toolkit/output.h"
 #include "toolkit/stamps.h"
 
 namespace rgbtool {
@@ -23,6 +23,7 @@ struct Options {
   bool frames = false;
   bool json = false;
   std::string plot;  // PNG of the frame intervals; empty: none
+  bool overwrite = false;
 };
 
 constexpr const char* kFooter = R"(--json prints one object per line and FILE; a figure the stream cannot give
@@ -55,8 +56,9 @@ Examples:
 
 Exit status:
   0   every FILE is a clean stream (and the plot was written)
-  1   a FILE cannot be read or is not a clean stream, or the plot failed
-  2   a usage error)";
+  1   a FILE cannot be read or is not a clean stream, the plot failed (an existing
+      picture without -y, the input itself), or the report could not be written
+  2   a usage error (also --plot -: the report takes standard output))";
 
 void printText(const std::string& file, const StreamScan& scan, bool frames) {
   std::printf("%s:\n", file.c_str());
@@ -128,7 +130,10 @@ Json jsonOf(const std::string& file, const StreamScan& scan, bool frames) {
 int run(const Options& options) {
   if (!options.plot.empty()) {
     if (options.files.size() != 1) return cli::usageError("info --plot takes one FILE");
-    interrupt::install();
+    // The report is this command's result and takes standard output, so a
+    // picture there would be mixed into it.
+    if (toolkit::namesStdout(options.plot))
+      return cli::usageError("--plot cannot write to standard output, which takes the report");
   }
   int status = kExitOk;
   for (std::size_t i = 0; i < options.files.size(); ++i) {
@@ -142,8 +147,11 @@ int run(const Options& options) {
       status = kExitFailure;
     }
     std::string plotError;
+    WriteOptions how;
+    how.replace = options.overwrite;
+    how.inputs = options.files;
     if (!options.plot.empty() && scan.opened &&
-        !writeIntervalPlot(options.plot, scan.stamps, plotError)) {
+        !writeIntervalPlot(options.plot, scan.stamps, plotError, how)) {
       report(options.plot + ": " + plotError);
       status = kExitFailure;
     }
@@ -166,7 +174,9 @@ cli::Run declare(CLI::App& command) {
       ->required();
   command.add_option("--plot", options->plot,
                      "Also draw the frame intervals of the one FILE into a PNG: a blue line, "
-                     "stamps going backwards in red below the zero line");
+                     "stamps going backwards in red below the zero line (not '-': the "
+                     "report takes standard output)");
+  command.add_flag("-y,--overwrite", options->overwrite, "Replace an existing --plot picture");
   command.footer(kFooter);
   return [options] { return run(*options); };
 }

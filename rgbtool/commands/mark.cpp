@@ -9,14 +9,11 @@
 #include "rgbtool/cli/options.h"
 #include "rgbtool/commands/registry.h"
 #include "rgbtool/output/frame_output.h"
-#include "rgbtool/output/interrupt.h"
 #include "rgbtool/report/diagnostics.h"
 #include "toolkit/marking.h"
 
 namespace rgbtool {
 namespace {
-
-constexpr std::size_t kChannels = 3;
 
 constexpr const char* kFooter = R"(Several frames print a line each on standard output: "frame N: M marked pixels".
 
@@ -31,12 +28,12 @@ Exit status:
   2   a usage error (a format that cannot be told, a name without %d for several frames))";
 
 int run(const FrameOutputOptions& options) {
-  interrupt::install();
-  Pixels display;
+  toolkit::Pixels display;
   std::size_t capacity = 0;
-  const FrameFilter markFrame = [&](const Frame& frame, std::string& line) -> const unsigned char* {
-    const std::size_t bytes = kChannels * static_cast<std::size_t>(frame.width) *
-                              static_cast<std::size_t>(frame.height);
+  const FrameFilter markFrame = [&](const toolkit::Frame& frame,
+                                         std::string& line) -> const unsigned char* {
+    const std::size_t bytes = toolkit::kChannels * static_cast<std::size_t>(frame.width()) *
+                              static_cast<std::size_t>(frame.height());
     if (bytes > capacity || !display) {
       display.reset(static_cast<unsigned char*>(std::calloc(bytes ? bytes : 1, 1)));
       capacity = display ? bytes : 0;
@@ -48,15 +45,15 @@ int run(const FrameOutputOptions& options) {
     // The marking starts from a zero-filled display image, as in the viewer.
     std::memset(display.get(), 0, bytes);
     const std::size_t marked =
-        toolkit::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height,
+        toolkit::markRegionOfInterest(frame.pixels(), frame.width(), frame.height(),
                                        display.get());
     if (options.frames.many())
-      line = "frame " + std::to_string(frame.index) + ": " + std::to_string(marked) +
+      line = "frame " + std::to_string(frame.index()) + ": " + std::to_string(marked) +
              " marked pixels\n";
     return display.get();
   };
   // The marking works on frames as stored, bottom row first.
-  return writeFrames(options, FrameReader::Rows::BottomFirst, markFrame);
+  return writeFrames(options, 0, markFrame);
 }
 
 cli::Run declare(CLI::App& command) {

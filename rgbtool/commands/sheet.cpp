@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "rgbtool/commands/registry.h"
-#include "rgbtool/input/frame_source.h"
-#include "rgbtool/output/interrupt.h"
 #include "rgbtool/pictures/image_io.h"
 #include "rgbtool/pictures/raster.h"
 #include "rgbtool/report/diagnostics.h"
+#include "toolkit/frame_source.h"
+#include "toolkit/output.h"
 
 namespace rgbtool {
 namespace {
@@ -23,6 +23,7 @@ struct Options {
   int every = 1;
   int columns = 8;
   int tileWidth = 0;  // 0: the frame's width, at most 320
+  bool overwrite = false;
 };
 
 constexpr const char* kFooter = R"(Examples:
@@ -32,7 +33,7 @@ constexpr const char* kFooter = R"(Examples:
 Exit status:
   0   the sheet was written
   1   the stream cannot be read or is damaged, the tiles do not fit a picture, or
-      the sheet cannot be written
+      the sheet cannot be written (an existing OUT without -y, the input itself)
   2   a usage error)";
 
 constexpr Colour kBackground{32, 32, 32};
@@ -52,7 +53,7 @@ struct Tile {
 
 // Each tile pixel is the mean of the frame pixels its area covers (or the
 // nearest one when enlarging), so a solid frame stays exactly its colour.
-std::vector<unsigned char> shrink(const std::vector<unsigned char>& rgb, int width, int height,
+std::vector<unsigned char> shrink(const unsigned char* rgb, int width, int height,
                                   int tileWidth, int tileHeight) {
   std::vector<unsigned char> out(static_cast<std::size_t>(tileWidth) *
                                  static_cast<std::size_t>(tileHeight) * 3);
@@ -78,49 +79,79 @@ std::vector<unsigned char> shrink(const std::vector<unsigned char>& rgb, int wid
   return out;
 }
 
+// A tile row that cannot fit a picture is refused before any frame is read.
+bool tileFits(const std::string& out, int64_t tileWidth, int64_t rowHeight) {
+  if (2 * kSheetGap + tileWidth > kLargestSide) {
+    report(out + ": tiles of " + std::to_string(tileWidth) +
+           " pixels do not fit a picture: use a smaller --tile-width");
+    return false;
+  }
+  if (kSheetGap + rowHeight > kLargestSide) {
+    report(out + ": tiles of " + std::to_string(tileWidth) + " pixels would be " +
+           std::to_string(rowHeight - kSheetCaptionHeight - kSheetGap) +
+           " pixels high, more than a picture holds: use a smaller --tile-width");
+    return false;
+  }
+  return true;
+}
+
 int run(const Options& options) {
-  interrupt::install();
-  FrameSource source;
-  std::string error;
-  if (!source.open(options.file, error)) {
-    report(options.file + ": " + error);
+  if (options.tileWidth > 0 && !tileFits(options.out, options.tileWidth, 0))
+    return kExitFailure;
+  toolkit::FrameSource source(RGB_TOP_ROW_FIRST);
+  const auto failed = [&source, &options] {
+    report(options.file + ": " + source.error());
+    return kExitFailure;
+  };
+  if (!source.open(options.file)) return failed();
+  toolkit::OutputRules rules;
+  rules.overwrite = options.overwrite;
+  rules.inputs = {options.file};
+  toolkit::Output out;
+  if (!out.open(options.out, rules)) {
+    report(options.out + ": " + out.error());
     return kExitFailure;
   }
-  const int width = source.first().width;
-  const int height = source.first().height;
+  rgb_frame_info first{};
+  const toolkit::FrameSource::Read peeked = source.peek(first);
+  if (peeked == toolkit::FrameSource::Read::End) {
+    report(options.file + ": no whole frame");
+    return kExitFailure;
+  }
+  if (peeked != toolkit::FrameSource::Read::Frame) return failed();
+  const int width = first.width;
+  const int height = first.height;
   if (width == 0 || height == 0) {
     report(options.file + ": frames of " + std::to_string(width) + " x " + std::to_string(height) +
            " pixels have nothing to show");
     return kExitFailure;
   }
   const int tileWidth = options.tileWidth > 0 ? options.tileWidth : std::min(width, kSheetTileWidth);
-  const int tileHeight = std::max(
-      1, static_cast<int>((static_cast<int64_t>(height) * tileWidth + width / 2) / width));
-  const int rowHeight = tileHeight + kSheetCaptionHeight + kSheetGap;
+  // In 64 bits: a tall frame on a wide tile can exceed what an int holds.
+  const int64_t scaledHeight = (static_cast<int64_t>(height) * tileWidth + width / 2) / width;
+  const int64_t tileRowHeight = std::max<int64_t>(1, scaledHeight) + kSheetCaptionHeight + kSheetGap;
+  if (!tileFits(options.out, tileWidth, tileRowHeight)) return kExitFailure;
+  const int rowHeight = static_cast<int>(tileRowHeight);
+  const int tileHeight = rowHeight - kSheetCaptionHeight - kSheetGap;
   const int64_t maxRows = (kLargestSide - kSheetGap) / rowHeight;
   const int64_t maxTiles = maxRows * options.columns;
 
   std::vector<Tile> tiles;
-  std::vector<unsigned char> pixels;
+  toolkit::Frame frame;
   for (int64_t index = 0;; index += options.every) {
-    if (source.skipTo(index, pixels, error) == FrameSource::Status::Failed) {
-      report(options.file + ": " + error);
-      return kExitFailure;
-    }
-    rgb_frame_info info{};
-    const FrameSource::Status status = source.next(pixels, info, error);
-    if (status == FrameSource::Status::End) break;
-    if (status == FrameSource::Status::Failed) {
-      report(options.file + ": " + error);
-      return kExitFailure;
-    }
+    const toolkit::FrameSource::Read positioned = source.seek(index);
+    if (positioned == toolkit::FrameSource::Read::Failed) return failed();
+    const toolkit::FrameSource::Read status =
+        positioned == toolkit::FrameSource::Read::End ? positioned : source.next(frame);
+    if (status == toolkit::FrameSource::Read::End) break;
+    if (status != toolkit::FrameSource::Read::Frame) return failed();
     if (static_cast<int64_t>(tiles.size()) == maxTiles) {
       report(options.out + ": more than " + std::to_string(maxTiles) +
              " tiles would not fit a picture: use --every, --columns or --tile-width");
       return kExitFailure;
     }
-    tiles.push_back({shrink(pixels, width, height, tileWidth, tileHeight),
-                     "#" + std::to_string(index) + "  " + std::to_string(info.stamp) + " ms"});
+    tiles.push_back({shrink(frame.pixels(), width, height, tileWidth, tileHeight),
+                     "#" + std::to_string(index) + "  " + std::to_string(frame.stamp()) + " ms"});
   }
 
   int cellWidth = tileWidth;
@@ -147,9 +178,10 @@ int run(const Options& options) {
                   sheet.row(y + ty) + static_cast<std::size_t>(x) * 3);
     sheet.text(x, y + tileHeight + kSheetCaptionTop, tiles[i].caption, kCaption);
   }
-  const std::vector<unsigned char> frame = sheet.frameOrder();
-  if (!writeImage(options.out, ImageFormat::Png, frame.data(), sheet.width(), sheet.height(),
-                  error)) {
+  const std::vector<unsigned char> picture = sheet.frameOrder();
+  std::string error;
+  if (!writeImageTo(out, ImageFormat::Png, picture.data(), sheet.width(), sheet.height(),
+                    error)) {
     report(options.out + ": " + error);
     return kExitFailure;
   }
@@ -166,6 +198,7 @@ cli::Run declare(CLI::App& command) {
       .add_option("--tile-width", options->tileWidth,
                   "Tile width in pixels (default: the frame's, at most 320)")
       ->check(CLI::Range(1, 65535));
+  command.add_flag("-y,--overwrite", options->overwrite, "Replace an existing OUT");
   command.add_option("FILE", options->file, "Frame stream (- reads standard input)")
       ->required();
   command.add_option("OUT", options->out, "PNG picture to write")->required();

@@ -24,7 +24,9 @@ constexpr int kMaxCrf = 51;
 
 constexpr const char* kFooter = R"(Frame times are the recorded stamps, counted from the first frame across the
 10,000 s wrap; a frame stamped no later than the one before is shown 1 ms after
-it, with a note. Files, named pipes and - are encoded as frames arrive.
+it, and the frames after it keep their spacing; a note counts such frames as
+'rgbtool check' does. Files, named pipes and - are encoded as frames arrive.
+An existing OUT is replaced only with -y; the input never.
 
 Examples:
   $ rgbtool video recording.rgb out.mp4
@@ -35,13 +37,14 @@ Examples:
 Exit status:
   0   the video was written
   1   the stream cannot be read or is damaged, or the video cannot be written (a
-      container that cannot hold the codec, an existing file that is the input)
+      container that cannot hold the codec, an existing OUT without -y, the input)
   2   a usage error)";
 
 // Runs the encoder program in place of this process.
 int launch(const VideoOptions& options) {
-  return execHelper("rgbtool-video", {options.file, options.out, std::to_string(options.crf),
-                                      options.crfGiven ? "1" : "0", options.codec});
+  return execHelper("rgbtool-video",
+                    {options.file, options.out, std::to_string(options.crf),
+                     options.crfGiven ? "1" : "0", options.codec, options.overwrite ? "1" : "0"});
 }
 
 cli::Run declare(CLI::App& command) {
@@ -52,6 +55,7 @@ cli::Run declare(CLI::App& command) {
   command.add_option("--codec", options->codec,
                      "FFmpeg encoder, e.g. libx264, libx264rgb, ffv1 or libvpx-vp9 (default: "
                      "H.264)");
+  command.add_flag("-y,--overwrite", options->overwrite, "Replace an existing OUT");
   command.add_option("FILE", options->file, "Frame stream (- reads standard input)")
       ->required();
   command

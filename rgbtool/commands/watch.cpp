@@ -4,6 +4,7 @@
 // closes it, or a growing file until interrupted.
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,10 +12,11 @@
 #include <string>
 
 #include "rgbtool/commands/registry.h"
-#include "rgbtool/input/frame_reader.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/report/json.h"
+#include "toolkit/frame_source.h"
 #include "toolkit/marking.h"
+#include "toolkit/signals.h"
 #include "toolkit/stamps.h"
 
 namespace rgbtool {
@@ -48,26 +50,8 @@ Exit status:
   1   the stream cannot be read or is damaged (the summary is still printed)
   2   a usage error, or --follow on something other than a regular file)";
 
-constexpr std::size_t kChannels = 3;
 // How often a followed file is looked at again once it has no new frame.
-constexpr int kFollowPauseMs = 100;
-
-volatile sig_atomic_t stopRequested = 0;
-
-void requestStop(int) { stopRequested = 1; }
-bool stopped() { return stopRequested != 0; }
-
-// Following ends on an interrupt with the summary, as a pipe's end would.
-void stopOnSignals() {
-  struct sigaction action {};
-  action.sa_handler = requestStop;
-  sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction old {};
-    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-    sigaction(signal, &action, nullptr);
-  }
-}
+constexpr std::chrono::milliseconds kFollowPause{100};
 
 // The display image buffer, grown as needed.
 class Display {
@@ -82,7 +66,7 @@ class Display {
   }
 
  private:
-  Pixels pixels_;
+  toolkit::Pixels pixels_;
   std::size_t capacity_ = 0;
 };
 
@@ -109,58 +93,75 @@ void printSummary(const toolkit::StampTracker& tracker, bool json) {
   }
 }
 
-void printFrame(const Frame& frame, bool haveInterval, int64_t interval, std::size_t marked,
+void printFrame(const toolkit::Frame& frame, bool haveInterval, int64_t interval, std::size_t marked,
                 bool json) {
   if (json) {
-    printJsonLine({{"frame", frame.index},
-                   {"stamp_ms", frame.stamp},
+    printJsonLine({{"frame", frame.index()},
+                   {"stamp_ms", frame.stamp()},
                    {"interval_ms", haveInterval ? Json(interval) : Json(nullptr)},
                    {"marked_pixels", marked}});
     return;
   }
-  std::printf("frame %lld: stamp %d ms", static_cast<long long>(frame.index), frame.stamp);
+  std::printf("frame %lld: stamp %d ms", static_cast<long long>(frame.index()), frame.stamp());
   if (haveInterval) std::printf(", interval %lld ms", static_cast<long long>(interval));
   std::printf(", %zu marked pixels\n", marked);
   // Lines must show as the frames arrive, also when stdout is a pipe.
   std::fflush(stdout);
 }
 
+// A followed file starts at its current end unless --from-start.
+bool startFollowing(toolkit::FrameSource& source, const Options& options) {
+  if (options.fromStart) return true;
+  int64_t frames = 0;
+  uint64_t stray = 0;
+  return source.count(frames, stray) &&
+         source.seek(frames) != toolkit::FrameSource::Read::Failed;
+}
+
 int run(const Options& options) {
   // The marking works on frames as stored, bottom row first.
-  FrameReader reader(options.pipe, FrameReader::Rows::BottomFirst);
-  if (!reader.open(options.pipe)) return kExitFailure;
+  toolkit::FrameSource source(0);
+  if (!source.open(options.pipe)) {
+    report(options.pipe + ": " + source.error());
+    return kExitFailure;
+  }
+  const auto stopped = [] { return toolkit::signals::finishRequested(); };
   if (options.follow) {
-    if (!reader.seekable()) {
+    if (!source.seekable()) {
       report(options.pipe + ": --follow needs a regular file (a pipe is followed anyway)");
       return kExitUsage;
     }
-    if (!options.fromStart && !reader.skipToEnd()) return kExitFailure;
-    stopOnSignals();
+    if (!startFollowing(source, options)) {
+      report(options.pipe + ": " + source.error());
+      return kExitFailure;
+    }
+    // Following ends on an interrupt with the summary, as a pipe's end would.
+    toolkit::signals::finishOn({SIGINT, SIGTERM, SIGHUP});
   }
   toolkit::StampTracker tracker;
   Display display;
   int status = kExitOk;
-  Frame frame;
+  toolkit::Frame frame;
   for (;;) {
-    const FrameReader::Status got =
-        options.follow ? reader.follow(frame, stopped, kFollowPauseMs) : reader.next(frame);
-    if (got == FrameReader::Status::End) break;
-    if (got == FrameReader::Status::Failed) {
+    const toolkit::FrameSource::Read got =
+        options.follow ? source.follow(frame, stopped, kFollowPause) : source.next(frame);
+    if (got == toolkit::FrameSource::Read::End || got == toolkit::FrameSource::Read::Stopped)
+      break;
+    if (got == toolkit::FrameSource::Read::Failed) {
+      report(options.pipe + ": " + source.error());
       status = kExitFailure;
       break;
     }
-    const std::size_t bytes = kChannels * static_cast<std::size_t>(frame.width) *
-                              static_cast<std::size_t>(frame.height);
-    unsigned char* picture = display.fit(bytes);
+    unsigned char* picture = display.fit(frame.bytes());
     if (!picture) {
       report(options.pipe + ": out of memory for the display image");
       status = kExitFailure;
       break;
     }
     const std::size_t marked =
-        toolkit::markRegionOfInterest(frame.pixels.get(), frame.width, frame.height, picture);
+        toolkit::markRegionOfInterest(frame.pixels(), frame.width(), frame.height(), picture);
     int64_t interval = 0;
-    const bool haveInterval = tracker.add(frame.stamp, interval);
+    const bool haveInterval = tracker.add(frame.stamp(), interval);
     printFrame(frame, haveInterval, interval, marked, options.json);
   }
   printSummary(tracker, options.json);

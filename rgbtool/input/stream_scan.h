@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "rgbtool/input/frame_reader.h"
+#include "rgbtool/input/stream_shape.h"
 #include "toolkit/stamps.h"
 
 namespace rgbtool {

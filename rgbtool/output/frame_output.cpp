@@ -5,15 +5,17 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <vector>
 
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/pictures/image_io.h"
 #include "rgbtool/pictures/picture_stamps.h"
-#include "rgbtool/output/output_file.h"
 #include "rgbtool/output/output_name.h"
 #include "rgbtool/report/progress.h"
+#include "toolkit/frame_source.h"
 #include "toolkit/output.h"
 #include "toolkit/write_all.h"
 
@@ -29,7 +31,6 @@ struct Job {
   const FrameOutputOptions& options;
   ImageFormat format;
   const FrameFilter& filter;
-  const struct stat* input;
   Progress* progress = nullptr;
   bool toldRawLayout = false;
   std::vector<PictureStamp> written;  // for --stamps
@@ -49,13 +50,8 @@ std::string outputName(const FrameOutputOptions& options, int64_t index, int32_t
   return numberedName(options) ? expandFramePattern(name, static_cast<int>(index)) : name;
 }
 
-bool writeOne(Job& job, const Frame& frame) {
-  const std::string path = outputName(job.options, frame.index, frame.stamp);
-  // Replacing the stream being read would lose it, whatever the name says.
-  if (job.input && sameFile(path, *job.input)) {
-    report(path + ": is the same file as the input " + job.options.file + "; not overwritten");
-    return false;
-  }
+bool writeOne(Job& job, const toolkit::Frame& frame) {
+  const std::string path = outputName(job.options, frame.index(), frame.stamp());
   std::string line;
   const unsigned char* picture = job.filter(frame, line);
   if (!picture) return false;
@@ -67,18 +63,20 @@ bool writeOne(Job& job, const Frame& frame) {
     // Bare rows carry no size: say what a reader needs to know.
     job.toldRawLayout = true;
     if (job.progress) job.progress->suspend();
-    report("raw frames: -f rawvideo -video_size " + std::to_string(frame.width) + "x" +
-           std::to_string(frame.height) + " -pixel_format rgb24");
+    report("raw frames: -f rawvideo -video_size " + std::to_string(frame.width()) + "x" +
+           std::to_string(frame.height()) + " -pixel_format rgb24");
   }
   std::string error;
   WriteOptions how;
-  how.topRowFirst = frame.topRowFirst;
+  how.topRowFirst = frame.topRowFirst();
   how.replace = job.options.overwrite;
-  if (!writeImage(path, job.format, picture, frame.width, frame.height, error, how)) {
+  // Replacing the stream being read would lose it, whatever the name says.
+  how.inputs = {job.options.file};
+  if (!writeImage(path, job.format, picture, frame.width(), frame.height(), error, how)) {
     report(path + ": " + error);
     return false;
   }
-  job.written.push_back({frame.index, frame.stamp, path});
+  job.written.push_back({frame.index(), frame.stamp(), path});
   return true;
 }
 
@@ -93,9 +91,16 @@ bool writeStamps(const FrameOutputOptions& options, const std::vector<PictureSta
   rules.inputs = {options.file};
   toolkit::Output out;
   const std::string text = stampsText(rows, format);
-  if (!out.open(options.stamps, rules) ||
-      !toolkit::writeAll(out.fd(), text.data(), text.size()) || !out.commit()) {
-    report(options.stamps + ": " + (out.error().empty() ? "cannot write" : out.error()));
+  if (!out.open(options.stamps, rules)) {
+    report(options.stamps + ": " + out.error());
+    return false;
+  }
+  if (!toolkit::writeAll(out.fd(), text.data(), text.size())) {
+    reportErrno(options.stamps + ": cannot write", errno);
+    return false;
+  }
+  if (!out.commit()) {
+    report(options.stamps + ": " + out.error());
     return false;
   }
   return true;
@@ -115,7 +120,7 @@ bool refuseExisting(const FrameOutputOptions& options, int64_t total, const stru
     struct stat info;
     // The input itself is refused in its turn, with its own reason.
     if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        !(input && sameFile(path, *input))) {
+        !(input && info.st_dev == input->st_dev && info.st_ino == input->st_ino)) {
       report(path + ": exists; not replaced (-y or --overwrite replaces it)");
       return false;
     }
@@ -130,10 +135,16 @@ uint64_t selectedFrames(const FrameSelection& s, int64_t total) {
   return n;
 }
 
+// The input as a file, to tell its names among the outputs; null when it
+// cannot be examined (the output then refuses it in its turn).
+const struct stat* inputFile(const std::string& file, struct stat& info) {
+  const int examined = file == "-" ? fstat(STDIN_FILENO, &info) : stat(file.c_str(), &info);
+  return examined == 0 ? &info : nullptr;
+}
+
 }  // namespace
 
-int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
-                const FrameFilter& filter) {
+int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilter& filter) {
   ImageFormat format;
   if (!chooseFormat(options, format)) {
     report(options.format.empty()
@@ -155,43 +166,51 @@ int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
     return kExitUsage;
   }
 
-  FrameReader reader(options.file, rows);
-  if (!reader.open(options.file)) return kExitFailure;
+  toolkit::FrameSource source(rowFlags);
+  const auto failed = [&source, &options] {
+    report(options.file + ": " + source.error());
+    return kExitFailure;
+  };
+  if (!source.open(options.file)) return failed();
   struct stat inputInfo;
-  const struct stat* inputFile =
-      fstat(fileno(reader.stream()), &inputInfo) == 0 ? &inputInfo : nullptr;
-  const int64_t total = reader.total();
-  Job job{options, format, filter, inputFile, nullptr, false, {}};
+  const struct stat* input = inputFile(options.file, inputInfo);
+  int64_t total = -1;
+  uint64_t stray = 0;
+  if (source.seekable() && !source.count(total, stray)) return failed();
+  Job job{options, format, filter, nullptr, false, {}};
+  toolkit::Frame frame;
 
   if (!select.many()) {
-    if (!reader.skipTo(select.frame)) return kExitFailure;
-    if (!refuseExisting(options, total, inputFile)) return kExitFailure;
-    Frame frame;
-    const FrameReader::Status status = reader.next(frame);
-    if (status == FrameReader::Status::End) {
-      report(options.file + ": has no frame " + std::to_string(select.frame));
+    const toolkit::FrameSource::Read positioned = source.seek(select.frame);
+    if (positioned == toolkit::FrameSource::Read::Failed) return failed();
+    if (!refuseExisting(options, total, input)) return kExitFailure;
+    const toolkit::FrameSource::Read status =
+        positioned == toolkit::FrameSource::Read::End ? positioned : source.next(frame);
+    if (status == toolkit::FrameSource::Read::End) {
+      const int64_t frames = total >= 0 ? total : source.tell();
+      report(options.file + ": has only " + std::to_string(frames) +
+             (frames == 1 ? " frame" : " frames"));
       return kExitFailure;
     }
-    if (status == FrameReader::Status::Failed) return kExitFailure;
+    if (status != toolkit::FrameSource::Read::Frame) return failed();
     if (numberedName(options))
       report("'" + options.out + "' holds a frame number; frame " + std::to_string(select.frame) +
              " alone is written (--all writes every frame)");
     return writeOne(job, frame) && writeStamps(options, job.written) ? kExitOk : kExitFailure;
   }
 
-  if (!refuseExisting(options, total, inputFile)) return kExitFailure;
+  if (!refuseExisting(options, total, input)) return kExitFailure;
   Progress progress("writing frames", selectedFrames(select, total));
   job.progress = &progress;
-  Frame frame;
   int64_t written = 0;
   for (int64_t index = select.start; select.count < 0 || written < select.count;
        index += select.step) {
-    const FrameReader::Status positioned = reader.moveTo(index);
-    if (positioned == FrameReader::Status::Failed) return kExitFailure;
-    const FrameReader::Status status =
-        positioned == FrameReader::Status::End ? positioned : reader.next(frame);
-    if (status == FrameReader::Status::Failed) return kExitFailure;
-    if (status == FrameReader::Status::End) break;
+    const toolkit::FrameSource::Read positioned = source.seek(index);
+    if (positioned == toolkit::FrameSource::Read::Failed) return failed();
+    const toolkit::FrameSource::Read status =
+        positioned == toolkit::FrameSource::Read::End ? positioned : source.next(frame);
+    if (status == toolkit::FrameSource::Read::End) break;
+    if (status != toolkit::FrameSource::Read::Frame) return failed();
     if (!writeOne(job, frame)) return kExitFailure;
     progress.update(static_cast<uint64_t>(++written));
   }
@@ -200,8 +219,8 @@ int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
     // Frames asked for that the stream does not have: the pictures made stay.
     report(options.file + ": " + std::to_string(select.count) + " frames asked for from frame " +
            std::to_string(select.start) + ", " + std::to_string(written) + " exist (" +
-           std::to_string(total >= 0 ? total : select.start + written * select.step) +
-           " in the stream); " + std::to_string(written) + " written");
+           std::to_string(total >= 0 ? total : source.tell()) + " in the stream); " +
+           std::to_string(written) + " written");
     return kExitFailure;
   }
   if (written > 0) return kExitOk;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "rgbtool/input/frame_reader.h"
+#include "toolkit/frame.h"
 
 namespace rgbtool {
 
@@ -41,11 +41,12 @@ struct FrameOutputOptions {
 // Returns the picture to write for a frame, in the frame's row order (the
 // frame's own pixels or a buffer it keeps alive until the next call);
 // nullptr reports a failure. Whatever it puts in `line` is printed on stdout.
-using FrameFilter = std::function<const unsigned char*(const Frame& frame, std::string& line)>;
+using FrameFilter =
+    std::function<const unsigned char*(const toolkit::Frame& frame, std::string& line)>;
 
-// rows: the order the filter wants the frames in.
-int writeFrames(const FrameOutputOptions& options, FrameReader::Rows rows,
-                const FrameFilter& filter);
+// rowFlags: the order the filter wants the frames in (RGB_TOP_ROW_FIRST or
+// 0, bottom row first as stored).
+int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilter& filter);
 
 }  // namespace rgbtool
 

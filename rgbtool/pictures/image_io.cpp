@@ -18,12 +18,13 @@
 #include <vector>
 
 #include "rgbtool/media/helper_program.h"
-#include "rgbtool/output/output_file.h"
+#include "toolkit/output.h"
+#include "toolkit/write_all.h"
 
 namespace rgbtool {
 namespace {
 
-constexpr std::size_t kChannels = 3;
+using toolkit::kChannels;
 constexpr unsigned kMaxByteSample = 255;
 constexpr unsigned kMaxPpmSample = 65535;
 constexpr std::size_t kPngSignatureBytes = 8;
@@ -42,31 +43,6 @@ const unsigned char* frameRow(const unsigned char* frame, int width, int height,
   return frame + static_cast<std::size_t>(row) * rowBytesOf(width);
 }
 
-bool writeAll(int fd, std::vector<iovec>& pieces, std::string& error) {
-  std::size_t first = 0;
-  const std::size_t maxPieces = IOV_MAX;
-  while (first < pieces.size()) {
-    const int count = static_cast<int>(std::min(maxPieces, pieces.size() - first));
-    const ssize_t written = writev(fd, pieces.data() + first, count);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      error = std::string("cannot write: ") + std::strerror(errno);
-      return false;
-    }
-    // Drop what went out, possibly leaving a piece half done.
-    auto left = static_cast<std::size_t>(written);
-    while (first < pieces.size() && left >= pieces[first].iov_len) {
-      left -= pieces[first].iov_len;
-      ++first;
-    }
-    if (left > 0) {
-      pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + left;
-      pieces[first].iov_len -= left;
-    }
-  }
-  return true;
-}
-
 // One writev gathers the header and all rows, top row first, straight from
 // the frame: no copy of the pixels. A frame held top row first goes out as
 // one piece.
@@ -83,7 +59,9 @@ bool writeRows(int fd, const std::string& header, const unsigned char* frame, in
       pieces.push_back({const_cast<unsigned char*>(frameRow(frame, width, height, row)),
                         rowBytesOf(width)});
   }
-  return writeAll(fd, pieces, error);
+  if (toolkit::writeAll(fd, pieces)) return true;
+  error = std::string("cannot write: ") + std::strerror(errno);
+  return false;
 }
 
 bool writePpm(int fd, const unsigned char* frame, int width, int height, bool topRowFirst,
@@ -445,36 +423,58 @@ bool formatFromPath(const std::string& path, ImageFormat& format) {
   return parseFormatName(path.substr(dot + 1), format);
 }
 
-bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
-                int width, int height, std::string& error, const WriteOptions& how) {
-  if (width <= 0 || height <= 0) {
-    error = "cannot write an empty picture (" + std::to_string(width) + " x " +
-            std::to_string(height) + ")";
-    return false;
-  }
-  OutputFile out;
-  if (!out.open(path, error, how.replace)) return false;
+namespace {
+
+bool emptyPicture(int width, int height, std::string& error) {
+  if (width > 0 && height > 0) return false;
+  error = "cannot write an empty picture (" + std::to_string(width) + " x " +
+          std::to_string(height) + ")";
+  return true;
+}
+
+}  // namespace
+
+bool writeImageTo(toolkit::Output& out, ImageFormat format, const unsigned char* frame,
+                  int width, int height, std::string& error, bool topRowFirst) {
+  if (emptyPicture(width, height, error)) return false;
   bool written = false;
   switch (format) {
     case ImageFormat::Png:
-      written = writePng(out.fd(), frame, width, height, how.topRowFirst, error);
+      written = writePng(out.fd(), frame, width, height, topRowFirst, error);
       break;
     case ImageFormat::Ppm:
-      written = writePpm(out.fd(), frame, width, height, how.topRowFirst, error);
+      written = writePpm(out.fd(), frame, width, height, topRowFirst, error);
       break;
     case ImageFormat::Raw:
-      written = writeRows(out.fd(), "", frame, width, height, how.topRowFirst, error);
+      written = writeRows(out.fd(), "", frame, width, height, topRowFirst, error);
       break;
     case ImageFormat::Tiff:
       written = encodeWithHelper(
           "tiff", out.fd(),
           [&](int fd, std::string& why) {
-            return writePpm(fd, frame, width, height, how.topRowFirst, why);
+            return writePpm(fd, frame, width, height, topRowFirst, why);
           },
           error);
       break;
   }
-  return written && out.commit(error);
+  if (!written) return false;
+  if (out.commit()) return true;
+  error = out.error();
+  return false;
+}
+
+bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
+                int width, int height, std::string& error, const WriteOptions& how) {
+  if (emptyPicture(width, height, error)) return false;
+  toolkit::OutputRules rules;
+  rules.overwrite = how.replace;
+  rules.inputs = how.inputs;
+  toolkit::Output out;
+  if (!out.open(path, rules)) {
+    error = out.error();
+    return false;
+  }
+  return writeImageTo(out, format, frame, width, height, error, how.topRowFirst);
 }
 
 bool readImageSize(const std::string& path, int& width, int& height, std::string& error) {

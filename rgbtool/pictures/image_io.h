@@ -8,8 +8,10 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "rgbtool/input/frame_reader.h"
+#include "toolkit/frame.h"
+#include "toolkit/output.h"
 
 namespace rgbtool {
 
@@ -27,18 +29,24 @@ bool formatFromPath(const std::string& path, ImageFormat& format);
 
 struct WriteOptions {
   bool topRowFirst = false;  // frame holds the top row first (else the bottom row)
-  bool replace = true;       // an existing picture may be replaced
+  bool replace = false;      // an existing picture may be replaced (-y)
+  std::vector<std::string> inputs;  // the run's inputs, never written over
 };
 
 // Writes an interleaved RGB frame as a picture. path "-" writes to stdout.
-// The picture replaces path only once it is complete (see OutputFile); a
+// The picture replaces path only once it is complete (see toolkit::Output); a
 // failure leaves what was there.
 bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
                 int width, int height, std::string& error, const WriteOptions& how = {});
 
+// The same into an output already open (so that a refusal comes before the
+// work that makes the picture); commits it.
+bool writeImageTo(toolkit::Output& out, ImageFormat format, const unsigned char* frame,
+                  int width, int height, std::string& error, bool topRowFirst = false);
+
 // A picture read into frame order: interleaved RGB, bottom row first.
 struct Image {
-  Pixels pixels;
+  toolkit::Pixels pixels;
   int width = 0;
   int height = 0;
 };

@@ -27,7 +27,7 @@ constexpr int kBottom = kPlotHeight - 32;
 }  // namespace
 
 bool writeIntervalPlot(const std::string& path, const std::vector<int32_t>& stamps,
-                       std::string& error) {
+                       std::string& error, const WriteOptions& how) {
   std::vector<int64_t> intervals;
   for (std::size_t i = 1; i < stamps.size(); ++i)
     intervals.push_back(toolkit::stampDelta(stamps[i - 1], stamps[i]));
@@ -98,7 +98,8 @@ bool writeIntervalPlot(const std::string& path, const std::vector<int32_t>& stam
   }
 
   const std::vector<unsigned char> frame = plot.frameOrder();
-  return writeImage(path, ImageFormat::Png, frame.data(), plot.width(), plot.height(), error);
+  return writeImage(path, ImageFormat::Png, frame.data(), plot.width(), plot.height(), error,
+                    how);
 }
 
 }  // namespace rgbtool

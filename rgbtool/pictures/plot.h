@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "rgbtool/pictures/image_io.h"
+
 namespace rgbtool {
 
 constexpr int kPlotWidth = 800;
@@ -18,7 +20,7 @@ constexpr int kPlotHeight = 400;
 // before shows as a red bar below the grey zero line. On failure error says
 // why and nothing takes path's name.
 bool writeIntervalPlot(const std::string& path, const std::vector<int32_t>& stamps,
-                       std::string& error);
+                       std::string& error, const WriteOptions& how);
 
 }  // namespace rgbtool
 

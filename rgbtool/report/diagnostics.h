@@ -1,21 +1,19 @@
 // SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
-// Messages and exit statuses shared by every subcommand.
+// Messages and exit statuses: the project's conventions, as every program
+// keeps them.
 #ifndef RGBTOOL_REPORT_DIAGNOSTICS_H
 #define RGBTOOL_REPORT_DIAGNOSTICS_H
 
-#include <string>
+#include "toolkit/program.h"
 
 namespace rgbtool {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
-// Prints "rgbtool: <message>" and a newline on stderr.
-void report(const std::string& message);
-// As report, with ": <strerror(errnum)>" appended.
-void reportErrno(const std::string& message, int errnum);
+using toolkit::kExitFailure;
+using toolkit::kExitOk;
+using toolkit::kExitUsage;
+using toolkit::report;
+using toolkit::reportErrno;
 
 }  // namespace rgbtool
 

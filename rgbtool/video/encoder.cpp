@@ -24,9 +24,9 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "rgbtool/input/frame_source.h"
-#include "rgbtool/output/output_file.h"
 #include "rgbtool/report/diagnostics.h"
+#include "toolkit/frame_source.h"
+#include "toolkit/output.h"
 #include "toolkit/stamps.h"
 
 namespace rgbtool {
@@ -166,35 +166,27 @@ AVPixelFormat choosePixelFormat(const AVCodec* codec) {
   return best != AV_PIX_FMT_NONE ? best : formats[0];
 }
 
-// Each frame's time, in ms after the first frame. Stamps count within a
-// 10,000-second cycle, so the steps from one stamp to the next are taken
-// across the wrap and added up: a wrap keeps time going forward. A step
-// backwards (a stamp a little earlier than the one before, as info shows it)
-// is kept in the sum, so that the frames after it still sit at their own
-// stamps; but a video shows its frames in order, so a frame whose time would
-// not come after the one before is shown 1 ms after it.
-class Timeline {
+// Each frame's time: its place on the stream's continuous timeline, where
+// a stamp that does not move forward adds no time, so the frames after a
+// step back keep their own spacing. A video shows its frames in order at
+// distinct times, so such a frame is shown 1 ms after the one before.
+class PresentationTimes {
  public:
   int64_t place(int32_t stamp) {
-    if (count_ > 0) offset_ += toolkit::stampDelta(last_, stamp);
-    last_ = stamp;
-    int64_t pts = offset_;
-    if (count_ > 0 && pts <= lastPts_) {
-      pts = lastPts_ + 1;
-      ++moved_;
-    }
+    const int64_t time = timeline_.add(stamp);
+    const bool later = timeline_.frames() > 1;
+    // Counted as check counts stamp faults: every step that is not forward.
+    if (later && timeline_.lastStep() <= 0) ++notForward_;
+    const int64_t pts = later ? std::max(time, lastPts_ + 1) : time;
     lastPts_ = pts;
-    ++count_;
     return pts;
   }
-  int64_t moved() const { return moved_; }
+  int64_t notForward() const { return notForward_; }
 
  private:
-  int64_t count_ = 0;
-  int32_t last_ = 0;
-  int64_t offset_ = 0;
+  toolkit::Timeline timeline_;
   int64_t lastPts_ = 0;
-  int64_t moved_ = 0;
+  int64_t notForward_ = 0;
 };
 
 class VideoRun {
@@ -207,14 +199,20 @@ class VideoRun {
     report(name + ": " + why);
     return false;
   }
+  bool openOutput();
   bool setUp();
   bool encode(AVFrame* frame);
+  bool encodeFrame(const toolkit::Frame& frame);
   int64_t durationOf(int64_t pts) const;
 
   const VideoOptions& options_;
-  FrameSource source_;
-  OutputFile out_;
+  toolkit::FrameSource source_{RGB_TOP_ROW_FIRST};
+  toolkit::Output out_;
+  const AVCodec* codec_ = nullptr;
+  const AVOutputFormat* container_ = nullptr;
   int fd_ = -1;
+  std::vector<unsigned char> padded_;
+  PresentationTimes times_;
   Encoder enc_;
   int width_ = 0;   // of the stream
   int height_ = 0;
@@ -232,20 +230,37 @@ int64_t VideoRun::durationOf(int64_t pts) const {
   return kLoneFrameMs;
 }
 
-bool VideoRun::setUp() {
+// The encoder, the container and the file, before any frame is read: a
+// refusal comes at once, not after a live stream's first frame.
+bool VideoRun::openOutput() {
   const std::string& outName = options_.out;
   std::string error;
-  const AVCodec* codec = findEncoder(options_.codec, error);
-  if (!codec) return fail(outName, error);
+  codec_ = findEncoder(options_.codec, error);
+  if (!codec_) return fail(outName, error);
 
   // Only containers that keep each frame's own time: others (AVI, raw
   // H.264) assume a constant rate and would lose the stamps.
-  const AVOutputFormat* container = av_guess_format(nullptr, outName.c_str(), nullptr);
-  const std::string kind = container ? container->name : "";
+  container_ = av_guess_format(nullptr, outName.c_str(), nullptr);
+  const std::string kind = container_ ? container_->name : "";
   if (kind != "mp4" && kind != "mov" && kind != "matroska" && kind != "webm")
     return fail(outName, "the name must end in .mp4 or .mkv (also .mov, .webm)");
-  if (avformat_query_codec(container, codec->id, FF_COMPLIANCE_NORMAL) != 1)
-    return fail(outName, std::string(container->name) + " cannot hold " + codec->name + " video");
+  if (avformat_query_codec(container_, codec_->id, FF_COMPLIANCE_NORMAL) != 1)
+    return fail(outName,
+                std::string(container_->name) + " cannot hold " + codec_->name + " video");
+  toolkit::OutputRules rules;
+  rules.overwrite = options_.overwrite;
+  rules.inputs = {options_.file};
+  if (!out_.open(outName, rules)) return fail(outName, out_.error());
+  fd_ = out_.fd();
+  return true;
+}
+
+// The encoder for frames of width_ x height_, once the first frame's
+// pixels have arrived: its buffers are as large as the frames.
+bool VideoRun::setUp() {
+  const std::string& outName = options_.out;
+  const AVCodec* codec = codec_;
+  const AVOutputFormat* container = container_;
 
   const AVPixelFormat pixels = choosePixelFormat(codec);
   const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(pixels);
@@ -281,9 +296,6 @@ bool VideoRun::setUp() {
     report(std::string("note: ") + codec->name + " has no --crf setting; ignored");
   }
 
-  std::string openError;
-  if (!out_.open(outName, openError)) return fail(outName, openError);
-  fd_ = out_.fd();
   const bool seekable = lseek(fd_, 0, SEEK_CUR) >= 0;
 
   if (avformat_alloc_output_context2(&enc_.format, container, nullptr, outName.c_str()) < 0)
@@ -356,58 +368,68 @@ bool VideoRun::encode(AVFrame* frame) {
   return true;
 }
 
+// Pads the frame to the coded size where the pixel format needs even
+// sides, converts it and encodes it at its presentation time.
+bool VideoRun::encodeFrame(const toolkit::Frame& frame) {
+  const auto rowBytes = static_cast<std::size_t>(width_) * toolkit::kChannels;
+  const auto codedRowBytes = static_cast<std::size_t>(codedWidth_) * toolkit::kChannels;
+  const unsigned char* rgb = frame.pixels();
+  if (codedWidth_ != width_ || codedHeight_ != height_) {
+    padded_.resize(codedRowBytes * static_cast<std::size_t>(codedHeight_));
+    for (int y = 0; y < codedHeight_; ++y) {
+      const unsigned char* from =
+          rgb + static_cast<std::size_t>(y < height_ ? y : height_ - 1) * rowBytes;
+      unsigned char* to = &padded_[static_cast<std::size_t>(y) * codedRowBytes];
+      std::memcpy(to, from, rowBytes);
+      for (std::size_t x = rowBytes; x < codedRowBytes; x += toolkit::kChannels)
+        std::memcpy(to + x, from + rowBytes - toolkit::kChannels, toolkit::kChannels);
+    }
+    rgb = padded_.data();
+  }
+  if (av_frame_make_writable(enc_.frame) < 0) return fail(options_.out, "out of memory");
+  const uint8_t* planes[1] = {rgb};
+  const int strides[1] = {static_cast<int>(codedRowBytes)};
+  sws_scale(enc_.scaler, planes, strides, 0, codedHeight_, enc_.frame->data,
+            enc_.frame->linesize);
+  enc_.frame->pts = times_.place(frame.stamp());
+  sent_.push_back(enc_.frame->pts);
+  return encode(enc_.frame);
+}
+
 int VideoRun::run() {
   av_log_set_level(AV_LOG_ERROR);
-  std::string error;
-  if (!source_.open(options_.file, error)) {
-    report(options_.file + ": " + error);
+  const auto sourceFailed = [this] {
+    report(options_.file + ": " + source_.error());
     return kExitFailure;
-  }
-  width_ = source_.first().width;
-  height_ = source_.first().height;
-  if (width_ == 0 || height_ == 0) {
-    report(options_.file + ": frames of " + std::to_string(width_) + " x " +
-           std::to_string(height_) + " pixels cannot make a video");
-    return kExitFailure;
-  }
-  if (!setUp()) return kExitFailure;
+  };
+  if (!source_.open(options_.file)) return sourceFailed();
+  if (!openOutput()) return kExitFailure;
+  int64_t total = -1;
+  uint64_t stray = 0;
+  if (source_.seekable() && !source_.count(total, stray)) return sourceFailed();
 
-  const auto rowBytes = static_cast<std::size_t>(width_) * 3;
-  const auto codedRowBytes = static_cast<std::size_t>(codedWidth_) * 3;
-  std::vector<unsigned char> pixels;
-  std::vector<unsigned char> padded(codedRowBytes * static_cast<std::size_t>(codedHeight_));
-  Timeline timeline;
-  VideoProgress progress(source_.total());
+  toolkit::Frame frame;
+  VideoProgress progress(total);
   int64_t done = 0;
   for (;;) {
-    rgb_frame_info info{};
-    const FrameSource::Status status = source_.next(pixels, info, error);
-    if (status == FrameSource::Status::End) break;
-    if (status == FrameSource::Status::Failed) {
-      report(options_.file + ": " + error);
+    const toolkit::FrameSource::Read status = source_.next(frame);
+    if (status == toolkit::FrameSource::Read::End && done == 0) {
+      report(options_.file + ": no whole frame");
       return kExitFailure;
     }
-    const unsigned char* rgb = pixels.data();
-    if (codedWidth_ != width_ || codedHeight_ != height_) {
-      for (int y = 0; y < codedHeight_; ++y) {
-        const unsigned char* from = &pixels[static_cast<std::size_t>(y < height_ ? y : height_ - 1) * rowBytes];
-        unsigned char* to = &padded[static_cast<std::size_t>(y) * codedRowBytes];
-        std::memcpy(to, from, rowBytes);
-        for (std::size_t x = rowBytes; x < codedRowBytes; x += 3) std::memcpy(to + x, from + rowBytes - 3, 3);
+    if (status == toolkit::FrameSource::Read::End) break;
+    if (status != toolkit::FrameSource::Read::Frame) return sourceFailed();
+    if (done == 0) {
+      width_ = frame.width();
+      height_ = frame.height();
+      if (width_ == 0 || height_ == 0) {
+        report(options_.file + ": frames of " + std::to_string(width_) + " x " +
+               std::to_string(height_) + " pixels cannot make a video");
+        return kExitFailure;
       }
-      rgb = padded.data();
+      if (!setUp()) return kExitFailure;
     }
-    if (av_frame_make_writable(enc_.frame) < 0) {
-      report(options_.out + ": out of memory");
-      return kExitFailure;
-    }
-    const uint8_t* planes[1] = {rgb};
-    const int strides[1] = {static_cast<int>(codedRowBytes)};
-    sws_scale(enc_.scaler, planes, strides, 0, codedHeight_, enc_.frame->data,
-              enc_.frame->linesize);
-    enc_.frame->pts = timeline.place(info.stamp);
-    sent_.push_back(enc_.frame->pts);
-    if (!encode(enc_.frame)) return kExitFailure;
+    if (!encodeFrame(frame)) return kExitFailure;
     progress.update(++done);
   }
   if (!encode(nullptr)) return kExitFailure;
@@ -417,12 +439,12 @@ int VideoRun::run() {
     report(options_.out + ": cannot write: " + avError(trailer < 0 ? trailer : enc_.io->error));
     return kExitFailure;
   }
-  if (!out_.commit(error)) {
-    report(options_.out + ": " + error);
+  if (!out_.commit()) {
+    report(options_.out + ": " + out_.error());
     return kExitFailure;
   }
-  if (timeline.moved() > 0)
-    report("note: " + options_.file + ": " + std::to_string(timeline.moved()) +
+  if (times_.notForward() > 0)
+    report("note: " + options_.file + ": " + std::to_string(times_.notForward()) +
            " frame(s) stamped no later than the frame before, each shown 1 ms after it");
   return kExitOk;
 }

@@ -16,6 +16,7 @@ struct VideoOptions {
   int crf = 23;
   bool crfGiven = false;
   std::string codec;  // empty: libx264, else the default H.264 encoder
+  bool overwrite = false;  // an existing OUT may be replaced
 };
 
 // Encodes options.file into options.out; returns the exit status.

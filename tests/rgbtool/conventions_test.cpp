@@ -387,6 +387,40 @@ TEST(ToolConventions, WatchFollowsAGrowingFileAsJsonLines) {
       << first;
 }
 
+// A followed file that is emptied and written again, then replaced under
+// its name: every frame written after either is shown, none skipped.
+TEST(ToolConventions, WatchFollowsAFileThroughTruncationAndReplacement) {
+  rgbtest::TempDir dir;
+  const std::string file = dir.file("s.rgb");
+  rgbtest::writeFile(file, stream(1, 4, 3, {500}));
+  writePpm(dir.file("a.ppm"), patternPicture(4, 3, 1));
+  const int watcher = startTool({"watch", "--follow", "--json", file}, dir.file("out"),
+                                dir.file("err"));
+  // The watcher polls every 100 ms: each change is given time to be seen.
+  const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(500)); };
+  settle();
+  rgbtest::writeFile(file, {});
+  settle();
+  Outcome run = runTool({"import", "--start-ms", "1000", "--interval-ms", "40", file,
+                         dir.file("a.ppm"), dir.file("a.ppm")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  waitForLines(dir.file("out"), 2);
+  run = runTool({"import", "--new", "--start-ms", "2000", "--interval-ms", "40", file,
+                 dir.file("a.ppm")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string lines = waitForLines(dir.file("out"), 3);
+  kill(watcher, SIGINT);
+  EXPECT_EQ(waitFor(watcher), 0);
+  std::vector<std::string> stamps;
+  const std::string key = "\"stamp_ms\":";
+  for (std::size_t at = lines.find(key); at != std::string::npos; at = lines.find(key, at + 1))
+    stamps.push_back(lines.substr(at + key.size(), lines.find(',', at) - at - key.size()));
+  EXPECT_EQ(stamps, (std::vector<std::string>{"1000", "1040", "2000"})) << lines;
+  // Both changes are told, on stderr.
+  const std::string err = text(rgbtest::readFile(dir.file("err")));
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+}
+
 TEST(ToolConventions, ProgressShowsFramesRateAndTimeLeft) {
   rgbtest::TempDir dir;
   rgbtest::writeFile(dir.file("s.rgb"), stream(4, 4, 3, {0, 1, 2, 3}));

@@ -409,9 +409,11 @@ TEST(ToolSafety, ClosedStandardDescriptorsStayOutOfFiles) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(rgbtest::readFile(dir.file("new.rgb")), stream);
 
-  // stdout closed while reading: the stream is read, not the void.
+  // stdout closed while reading: the stream is read, not the void, and
+  // the report that cannot arrive fails the run.
   run = runToolAfter("exec >&-", {"info", dir.file("new.rgb")});
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.err, "rgbtool: standard output is closed\n");
 }
 
 TEST(ToolSafety, SeekableStandardInputStartsWhereItStands) {

@@ -144,18 +144,47 @@ INSTANTIATE_TEST_SUITE_P(
                                                               "0"},
                                      "out.mp4")));
 
-// Frames 2 and 3 are stamped before frame 1 and with frame 2's stamp: each
-// comes 1 ms after the frame before, and frame 4 is back at its own stamp.
-TEST(ToolVideo, StampsGoingBackwardsKeepTheFramesInOrder) {
+// A stamp that does not move forward adds no time: the frame is shown 1 ms
+// after the one before, the frames after it keep their own spacing, and
+// the note counts such frames as check does.
+TEST(ToolVideo, StampsThatDoNotMoveForwardKeepTheFramesInOrderAndTheirSpacing) {
   requireFfmpeg();
-  rgbtest::TempDir dir;
-  const Bytes frames = rgbtest::patternImage(5, 16, 8, 6);
-  rgbtest::writeFile(dir.file("s.rgb"),
-                     rgbtest::streamBytes(frames, 5, 16, 8, {9'999'990, 30, 20, 20, 70}));
-  const Outcome run = runTool({"video", dir.file("s.rgb"), dir.file("out.mkv")});
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(has(run.err, "2 frame(s) stamped no later than the frame before")) << run.err;
-  EXPECT_EQ(frameTimesMs(dir.file("out.mkv")), (std::vector<long>{0, 40, 41, 42, 80}));
+  const struct {
+    const char* what;
+    std::vector<int32_t> stamps;
+    std::vector<long> times;
+    int notForward;
+  } cases[] = {
+      {"back, then a repeat, across the wrap",
+       {9'999'990, 30, 20, 20, 70},
+       {0, 40, 41, 42, 90},
+       2},
+      {"a long step back, then 40 ms steps",
+       {5000, 5040, 4000, 4040, 4080, 4120},
+       {0, 40, 41, 80, 120, 160},
+       1},
+      {"two equal stamps in a row, nothing going back", {0, 40, 40, 80}, {0, 40, 41, 80}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    rgbtest::TempDir dir;
+    const int count = static_cast<int>(c.stamps.size());
+    const Bytes frames = rgbtest::patternImage(count, 16, 8, 6);
+    rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(frames, count, 16, 8, c.stamps));
+    const Outcome run = runTool({"video", dir.file("s.rgb"), dir.file("out.mkv")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(has(run.err, std::to_string(c.notForward) +
+                                 " frame(s) stamped no later than the frame before"))
+        << run.err;
+    EXPECT_EQ(frameTimesMs(dir.file("out.mkv")), c.times);
+    // The same frames as check counts.
+    const Outcome check = runTool({"check", "--json", dir.file("s.rgb")});
+    std::size_t warnings = 0;
+    for (std::size_t at = 0; (at = check.out.find("\"previous_stamp_ms\"", at)) != std::string::npos;
+         ++at)
+      ++warnings;
+    EXPECT_EQ(warnings, static_cast<std::size_t>(c.notForward)) << check.out;
+  }
 }
 
 TEST(ToolVideo, OddSidesArePaddedForYuv420AndSaidSo) {

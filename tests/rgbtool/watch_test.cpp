@@ -79,7 +79,8 @@ TEST(ToolWatch, PartialFrameAtTheEndFails) {
   EXPECT_NE(out.find("frames: 2, mean rate: 25.000 fps, largest gap: 40 ms\n"), std::string::npos)
       << out;
   const std::string err = readText(dir.file("err"));
-  EXPECT_EQ(err, "rgbtool: " + pipe + ": the stream ends inside the header of frame 2 (300 of 512 bytes)\n");
+  EXPECT_EQ(err, "rgbtool: " + pipe +
+                     ": frame 2: the stream ends inside the header of frame 2 (300 of 512 bytes)\n");
 }
 
 TEST(ToolWatch, ImportFeedsWatchThroughAPipe) {
