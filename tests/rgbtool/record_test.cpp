@@ -183,5 +183,59 @@ TEST(ToolRecord, AFifoReaderSeesFramesWhileTheRecordingRuns) {
   waitFor(pid);
 }
 
+// rgbtool video from a FIFO that a live recording feeds, ended by a limit
+// or by SIGINT with the frames so far.
+struct LiveEnd {
+  const char* name;
+  std::vector<std::string> limit;  // empty: SIGINT after a while
+  int frames;                      // exactly, or at least 5 for SIGINT
+};
+
+class VideoFromAFifo : public ::testing::TestWithParam<LiveEnd> {};
+
+int framesInVideo(const std::string& path) {
+  const Outcome probe = runProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams",
+                                    "v:0", "-show_entries", "stream=nb_read_frames", "-of",
+                                    "default=nw=1:nk=1", path});
+  EXPECT_EQ(probe.status, 0) << probe.err;
+  return std::atoi(probe.out.c_str());
+}
+
+TEST_P(VideoFromAFifo, FinishesWithTheFramesSoFar) {
+  const LiveEnd& end = GetParam();
+  rgbtest::TempDir dir;
+  const std::string fifo = dir.file("live");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int producer = startTool({"record", "-f", "lavfi", "--frames", "250", kLive, fifo},
+                                 dir.file("p.out"), dir.file("p.err"));
+  std::vector<std::string> args{"video", "--codec", "ffv1"};
+  args.insert(args.end(), end.limit.begin(), end.limit.end());
+  args.push_back(fifo);
+  args.push_back(dir.file("v.mkv"));
+  const int video = startTool(args, dir.file("v.out"), dir.file("v.err"));
+  if (end.limit.empty()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    kill(video, SIGINT);
+  }
+  const int status = waitFor(video);
+  kill(producer, SIGTERM);
+  waitFor(producer);
+  const Bytes err = rgbtest::readFile(dir.file("v.err"));
+  ASSERT_EQ(status, 0) << std::string(err.begin(), err.end());
+  if (end.frames > 0) {
+    EXPECT_EQ(framesInVideo(dir.file("v.mkv")), end.frames);
+  } else {
+    EXPECT_GE(framesInVideo(dir.file("v.mkv")), 5);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, VideoFromAFifo,
+    ::testing::Values(LiveEnd{"frames", {"--frames", "6"}, 6},
+                      // 25 frames a second: those at 0, 40, ..., 360 ms.
+                      LiveEnd{"duration", {"--duration", "400ms"}, 10},
+                      LiveEnd{"sigint", {}, -1}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace rgbtooltest
