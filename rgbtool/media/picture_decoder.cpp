@@ -39,7 +39,9 @@ bool openPicture(const std::string& path, InputHandle& format,
                  CodecHandle& codec, int& streamIndex,
                  std::string& error) {
   AVFormatContext* raw = nullptr;
-  int status = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+  // Through the file protocol only: a picture's name is never a URL.
+  const std::string url = "file:" + path;
+  int status = avformat_open_input(&raw, url.c_str(), nullptr, nullptr);
   if (status < 0) {
     error = status == AVERROR_INVALIDDATA ? kUnknown : "cannot open: " + avError(status);
     return false;

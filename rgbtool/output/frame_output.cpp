@@ -165,6 +165,13 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
            ".json name");
     return kExitUsage;
   }
+  // Refused before any picture is written, not after all of them.
+  struct stat existing;
+  if (!options.stamps.empty() && !options.overwrite && stat(options.stamps.c_str(), &existing) == 0 &&
+      S_ISREG(existing.st_mode)) {
+    report(options.stamps + ": exists; not replaced (-y or --overwrite replaces it)");
+    return kExitFailure;
+  }
 
   toolkit::FrameSource source(rowFlags);
   const auto failed = [&source, &options] {

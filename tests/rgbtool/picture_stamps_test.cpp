@@ -91,6 +91,19 @@ TEST(ToolExportStamps, CsvAndNamesAsDocumented) {
                                             "\n1,41," + dir.file("f01-0000041.ppm") + "\n");
 }
 
+TEST(ToolExportStamps, AnExistingStampsFileWithoutYesStopsBeforeAnyPicture) {
+  rgbtest::TempDir dir;
+  rgbtest::writeFile(dir.file("s.rgb"), rgbtest::streamBytes(rgbtest::patternImage(2, 2, 2), 2, 2,
+                                                             2, {0, 40}));
+  rgbtest::writeFile(dir.file("st.json"), Bytes{'[', ']'});
+  const Outcome run = runTool({"export", "--all", "--stamps", dir.file("st.json"),
+                               dir.file("s.rgb"), dir.file("f%d.ppm")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(has(run.err, "exists; not replaced")) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("f0.ppm")));
+  EXPECT_EQ(textOf(dir.file("st.json")), "[]");
+}
+
 TEST(ToolImportStamps, APictureWithoutAStampAppendsNothing) {
   rgbtest::TempDir dir;
   writePpm(dir.file("a.ppm"), patternPicture(2, 2, 1));
