@@ -54,16 +54,17 @@ void addFrameOutputOptions(CLI::App& command, FrameOutputOptions& options,
   addFrameSelectionOptions(command, options.frames, what);
   command
       .add_option("--format", options.format,
-                  "png, ppm or raw (bare RGB rows, top row first) (default: from OUT's "
+                  "png, ppm, tiff or raw (bare RGB rows, top row first) (default: from OUT's "
                   "extension; needed for -)")
-      ->check(CLI::IsMember({"png", "ppm", "pnm", "raw"}, CLI::ignore_case));
+      ->check(CLI::IsMember({"png", "ppm", "pnm", "tiff", "tif", "raw"}, CLI::ignore_case));
   command.add_flag("-y,--overwrite", options.overwrite, "Replace pictures that exist");
   command.add_option("FILE", options.file, "Frame stream (- reads standard input)")->required();
   command
       .add_option("OUT", options.out,
-                  "Picture to write (.png, .ppm or .raw); for several frames a name with %d "
+                  "Picture to write (.png, .ppm, .tiff/.tif or .raw); for several frames a name with %d "
                   "(or %04d etc.) for the frame number, or - to write them one after another "
-                  "to standard output")
+                  "to standard output; {stamp} in the name is the frame's stamp in ms, seven "
+                  "digits")
       ->required();
 }
 

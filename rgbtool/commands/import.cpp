@@ -14,7 +14,10 @@
 #include "rgbtool/cli/options.h"
 #include "rgbtool/commands/registry.h"
 #include "rgbtool/output/output_name.h"
+#include "rgbtool/media/helper_program.h"
 #include "rgbtool/pictures/image_io.h"
+#include "rgbtool/pictures/picture_sequence.h"
+#include "rgbtool/pictures/picture_stamps.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/report/progress.h"
 #include "toolkit/frame_source.h"
@@ -33,12 +36,16 @@ struct Options {
   int64_t intervalMs = 0;
   bool fresh = false;         // --new: the stream starts afresh
   int64_t pictureStart = -1;  // first number of a numbered picture name; -1: the lowest there is
+  std::string stampsFile;     // --stamps: stamps by picture, as export --stamps writes them
 };
 
 constexpr const char* kFooter = R"(Examples:
   $ rgbtool import --start-ms 0 --interval-ms 40 demo.rgb 'frames/f%04d.png'
   $ rgbtool import --new demo.rgb a.png b.png
   $ convert photo.jpg ppm:- | rgbtool import demo.rgb -
+  $ ffmpeg -i clip.mkv -f image2pipe -c:v ppm - | rgbtool import clip.rgb -
+  $ rgbtool import --stamps frames/stamps.csv demo.rgb      # as export --stamps left them
+  $ rgbtool import clip.rgb clip.mkv        # a video: its frames at their own times
   $ mkfifo live; rgbtool watch live & rgbtool import live a.png b.png
 
 Exit status:
@@ -68,26 +75,6 @@ int64_t framesIn(const std::string& path) {
 
 std::string framesText(int64_t n) {
   return std::to_string(n) + " frame" + (n == 1 ? "" : "s");
-}
-
-// All pictures must share one size; this reads only their headers.
-bool commonSize(const std::vector<std::string>& images, Size& size) {
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    Size s;
-    std::string error;
-    if (!readImageSize(images[i], s.width, s.height, error)) {
-      report(images[i] + ": " + error + "; nothing appended");
-      return false;
-    }
-    if (i == 0) {
-      size = s;
-    } else if (s.width != size.width || s.height != size.height) {
-      report(images[i] + " is " + sizeText(s) + " but " + images[0] + " is " +
-             sizeText(size) + ": all pictures must have the same size; nothing appended");
-      return false;
-    }
-  }
-  return true;
 }
 
 // Appending (the default): the toolkit's appender holds the stream's lock
@@ -174,9 +161,21 @@ class ReplaceOutput {
   int64_t framesBefore_ = -1;
 };
 
-int32_t stampFor(const Options& options, std::size_t frame) {
-  if (!options.fixedStamps) return get_time();
-  return toolkit::stampOnCycle(options.startMs + static_cast<int64_t>(frame) * options.intervalMs);
+// Pictures carry no time of their own. Without --stamps or --start-ms a
+// frame takes the clock when it is appended: for pictures that arrive live
+// down a pipe that is when they were made, and for files the order at least.
+bool stampFor(const Options& options, const StampLookup& stamps, const PictureSequence& pictures,
+              std::size_t frame, int32_t& stamp) {
+  if (!options.stampsFile.empty()) {
+    std::string error;
+    if (stamps.stampOf(pictures.lastName(), pictures.lastFromInput(), stamp, error)) return true;
+    report(error);
+    return false;
+  }
+  stamp = options.fixedStamps ? toolkit::stampOnCycle(options.startMs +
+                                                      static_cast<int64_t>(frame) * options.intervalMs)
+                              : get_time();
+  return true;
 }
 
 }  // namespace
@@ -256,31 +255,36 @@ bool pictureList(const Options& options, std::vector<std::string>& images) {
 }
 
 template <typename Output>
-int importInto(Output& output, const Options& options,
-               const std::vector<std::string>& images, const Size& size) {
-  Progress progress("importing", images.size());
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    Image image;
-    std::string error;
-    if (!readImage(images[i], image, error)) {
-      report(images[i] + ": " + error);
-      output.rollBack(i);
-      return kExitFailure;
-    }
+int importInto(Output& output, const Options& options, PictureSequence& pictures,
+               const StampLookup& stamps, const Size& size) {
+  Progress progress("importing", pictures.knownTotal());
+  std::size_t done = 0;
+  for (Image image; pictures.next(image); ++done) {
     if (image.width != size.width || image.height != size.height) {
-      report(images[i] + ": changed size while importing");
-      output.rollBack(i);
+      report("picture " + std::to_string(done) + " is " + sizeText({image.width, image.height}) +
+             ", not " + sizeText(size) + " as the first");
+      output.rollBack(done);
       return kExitFailure;
     }
-    if (!output.append(image, stampFor(options, i))) {
-      report(options.out + ": cannot write frame " + std::to_string(i));
-      output.rollBack(i);
+    int32_t stamp = 0;
+    if (!stampFor(options, stamps, pictures, done, stamp)) {
+      output.rollBack(done);
       return kExitFailure;
     }
-    progress.update(i + 1);
+    if (!output.append(image, stamp)) {
+      report(options.out + ": cannot write frame " + std::to_string(done));
+      output.rollBack(done);
+      return kExitFailure;
+    }
+    progress.update(done + 1);
+  }
+  if (!pictures.error().empty()) {
+    report(pictures.error());
+    output.rollBack(done);
+    return kExitFailure;
   }
   if (!output.finish()) {
-    output.rollBack(images.size());
+    output.rollBack(done);
     return kExitFailure;
   }
   return kExitOk;
@@ -297,34 +301,75 @@ void tellCounts(const std::string& out, int64_t before) {
 }
 
 template <typename Output>
-int importAll(Output& output, const Options& options, const std::vector<std::string>& images,
-              const Size& size) {
-  const int status = importInto(output, options, images, size);
+int importAll(Output& output, const Options& options, PictureSequence& pictures,
+              const StampLookup& stamps, const Size& size) {
+  const int status = importInto(output, options, pictures, stamps, size);
   if (status == kExitOk) tellCounts(options.out, output.framesBefore());
   return status;
 }
 
+// A video file holds many pictures with their times: it is recorded, as
+// `rgbtool record` does, so that its frames keep their presentation times.
+bool isVideoName(const std::string& name) {
+  static const char* const kVideoExtensions[] = {".mkv", ".mp4", ".mov", ".webm", ".avi",
+                                                 ".m4v", ".mpg", ".mpeg", ".ts", ".gif"};
+  for (const char* extension : kVideoExtensions) {
+    const std::string end = extension;
+    if (name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0)
+      return true;
+  }
+  return false;
+}
+
+int importVideo(const Options& options) {
+  if (options.fresh || !options.stampsFile.empty() || options.fixedStamps) {
+    report("a video's frames keep their own times and are appended: --new, --stamps and "
+           "--start-ms do not apply to it (rgbtool record --first-stamp sets its first stamp)");
+    return kExitUsage;
+  }
+  return execHelper("rgbtool-media",
+                    {"record", options.images[0], options.out, "", "", "", "-1", "-1",
+                     "-1"});
+}
+
 int run(const Options& options) {
+  if (options.images.size() == 1 && isVideoName(options.images[0])) return importVideo(options);
+  StampLookup stamps;
+  std::string failure;
+  if (!options.stampsFile.empty() && !stamps.load(options.stampsFile, failure)) {
+    report(options.stampsFile + ": " + failure + "; nothing appended");
+    return kExitFailure;
+  }
   std::vector<std::string> images;
-  if (!pictureList(options, images)) return kExitFailure;
+  if (options.images.empty()) {
+    images = stamps.pictures();
+  } else if (!pictureList(options, images)) {
+    return kExitFailure;
+  }
+  PictureSequence pictures(images);
   Size size;
-  if (!commonSize(images, size)) return kExitFailure;
+  if (!pictures.commonSize(size.width, size.height, failure)) {
+    report(failure + "; nothing appended");
+    return kExitFailure;
+  }
 
   if (options.fresh) {
     ReplaceOutput output;
     if (!output.open(options.out, images)) return kExitFailure;
-    return importAll(output, options, images, size);
+    return importAll(output, options, pictures, stamps, size);
   }
   AppendOutput output;
   if (!output.open(options.out, size)) return kExitFailure;
-  return importAll(output, options, images, size);
+  return importAll(output, options, pictures, stamps, size);
 }
 
 cli::Run declare(CLI::App& command) {
   constexpr int64_t kLastStamp = toolkit::kLastStamp;
   auto options = std::make_shared<Options>();
   auto* start = command.add_option("--start-ms", options->startMs,
-                                   "Time stamp of the first frame, in ms (default: the clock)");
+                                   "Time stamp of the first frame, in ms (default: the clock as each frame is "
+                                   "appended, since pictures carry no time: right for pictures "
+                                   "arriving live down a pipe, a meaningless rate for files)");
   start->check(cli::wholeNumber(0, kLastStamp, "milliseconds"));
   auto* interval = command.add_option("--interval-ms", options->intervalMs,
                                       "Time between frames in ms, with --start-ms");
@@ -339,14 +384,28 @@ cli::Run declare(CLI::App& command) {
                   "First number of a numbered picture name (default: the lowest that exists)")
       ->check(cli::wholeNumber(0, cli::kMaxFrameNumber, "pictures"));
   command.add_option("OUT", options->out, "Stream to append to (- for stdout)")->required();
-  command
+  command.add_option("--stamps", options->stampsFile,
+                     "Stamps from a .csv or .json file as export --stamps writes it: each "
+                     "picture takes its row's stamp (by name; pictures from standard input in "
+                     "order); without IMAGE, the pictures it names");
+  auto* images = command
       .add_option("IMAGE", options->images,
-                  "Pictures, all of one size; - reads one from standard input; a name with %d "
-                  "(or %04d etc.) stands for the numbered pictures from --start on")
-      ->required();
+                  "Pictures, all of one size: PNG, PPM and PGM read here, SGI (any flavour), "
+                  "TIFF, JPEG and others through FFmpeg's decoders; grey becomes RGB, alpha is "
+                  "dropped, 16-bit samples are rounded to 8 bits; - reads every picture on "
+                  "standard input (PNG, PPM or PGM, back to back); a name with %d "
+                  "(or %04d etc.) stands for the numbered pictures from --start on");
   command.footer(kFooter);
-  return [options, start] {
+  return [options, start, images] {
     options->fixedStamps = start->count() > 0;
+    if (images->count() == 0 && options->stampsFile.empty()) {
+      report("IMAGE is required (or --stamps FILE, for the pictures it names)");
+      return kExitUsage;
+    }
+    if (options->fixedStamps && !options->stampsFile.empty()) {
+      report("--stamps and --start-ms give stamps both; choose one");
+      return kExitUsage;
+    }
     return run(*options);
   };
 }
@@ -356,7 +415,7 @@ cli::Run declare(CLI::App& command) {
 namespace commands {
 
 cli::Command importCommand() {
-  return {"import", "Append one frame per PNG or PPM picture to a stream", declare};
+  return {"import", "Append one frame per picture (PNG, PPM, PGM, SGI, TIFF, JPEG...) to a stream", declare};
 }
 
 }  // namespace commands

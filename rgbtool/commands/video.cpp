@@ -12,9 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "rgbtool/cli/options.h"
 #include "rgbtool/commands/registry.h"
+#include "rgbtool/media/helper_program.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/video/encoder.h"
+#include "toolkit/stamps.h"
 
 namespace rgbtool {
 namespace {
@@ -32,6 +35,7 @@ Examples:
   $ rgbtool video --codec ffv1 recording.rgb out.mkv
   $ rgbtool video --codec libx264rgb --crf 0 recording.rgb out.mp4
   $ rgbtool video --codec libvpx-vp9 recording.rgb out.webm
+  $ rgbtool video --duration 60s live.fifo minute.mkv
 
 Exit status:
   0   the video was written
@@ -39,36 +43,12 @@ Exit status:
       container that cannot hold the codec, an existing OUT without -y, the input)
   2   a usage error)";
 
-std::string directoryOfThisProgram() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return ".";
-  std::string self(path, static_cast<std::size_t>(length));
-  return self.substr(0, self.rfind('/'));
-}
-
-// Beside rgbtool in a build tree, in libexec when installed.
-std::string encoderPath() {
-  const std::string here = directoryOfThisProgram();
-  for (const std::string& candidate :
-       {here + "/rgbtool-video", here + "/../" RGBTOOL_LIBEXEC_DIR "/rgbtool-video"})
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-  return here + "/rgbtool-video";
-}
-
 // Runs the encoder program in place of this process.
 int launch(const VideoOptions& options) {
-  const std::string encoder = encoderPath();
-  const std::string crf = std::to_string(options.crf);
-  const std::vector<std::string> words = {encoder, options.file, options.out, crf,
-                                          options.crfGiven ? "1" : "0", options.codec,
-                                          options.overwrite ? "1" : "0"};
-  std::vector<char*> argv;
-  for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-  argv.push_back(nullptr);
-  execv(encoder.c_str(), argv.data());
-  report("cannot run the video encoder " + encoder + ": " + std::strerror(errno));
-  return kExitFailure;
+  return execHelper("rgbtool-video",
+                    {options.file, options.out, std::to_string(options.crf),
+                     options.crfGiven ? "1" : "0", options.codec, options.overwrite ? "1" : "0",
+                     std::to_string(options.frames), std::to_string(options.durationMs)});
 }
 
 cli::Run declare(CLI::App& command) {
@@ -80,6 +60,12 @@ cli::Run declare(CLI::App& command) {
                      "FFmpeg encoder, e.g. libx264, libx264rgb, ffv1 or libvpx-vp9 (default: "
                      "H.264)");
   command.add_flag("-y,--overwrite", options->overwrite, "Replace an existing OUT");
+  command.add_option("--frames", options->frames, "Encode at most this many frames")
+      ->check(cli::wholeNumber(1, cli::kMaxFrameNumber, "frames"));
+  auto duration = std::make_shared<std::string>();
+  command.add_option("--duration", *duration,
+                     "Encode the frames up to this far after the first on the stream's timeline, "
+                     "as 12s, 2.5s or 400ms");
   command.add_option("FILE", options->file, "Frame stream (- reads standard input)")
       ->required();
   command
@@ -88,8 +74,13 @@ cli::Run declare(CLI::App& command) {
                   "MP4, Matroska, QuickTime or WebM; WebM holds VP8, VP9 or AV1 video)")
       ->required();
   command.footer(kFooter);
-  return [options, crf] {
+  return [options, crf, duration] {
     options->crfGiven = crf->count() > 0;
+    std::string error;
+    if (!duration->empty() && !toolkit::parseTime(*duration, options->durationMs, error)) {
+      report("--duration: " + error);
+      return kExitUsage;
+    }
     return launch(*options);
   };
 }

@@ -8,13 +8,17 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "rgbtool/edit/salvage_words.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/pictures/image_io.h"
+#include "rgbtool/pictures/picture_stamps.h"
 #include "rgbtool/output/output_name.h"
 #include "rgbtool/report/progress.h"
 #include "toolkit/frame_source.h"
+#include "toolkit/output.h"
+#include "toolkit/write_all.h"
 
 namespace rgbtool {
 namespace {
@@ -30,15 +34,25 @@ struct Job {
   const FrameFilter& filter;
   Progress* progress = nullptr;
   bool toldRawLayout = false;
+  std::vector<PictureStamp> written;  // for --stamps
 };
 
-std::string outputName(const FrameOutputOptions& options, int64_t index) {
-  if (!options.frames.many() || options.out == "-") return options.out;
-  return expandFramePattern(options.out, static_cast<int>(index));
+// One frame's picture name: a numbered name for a run of frames, and for a
+// single frame too when the name is one (so that a forgotten --all gives
+// f0007.png, not a file literally named f%04d.png).
+bool numberedName(const FrameOutputOptions& options) {
+  std::string error;
+  return options.out != "-" && (options.frames.many() || validFramePattern(options.out, error));
+}
+
+std::string outputName(const FrameOutputOptions& options, int64_t index, int32_t stamp) {
+  if (options.out == "-") return options.out;
+  const std::string name = expandStampField(options.out, stamp);
+  return numberedName(options) ? expandFramePattern(name, static_cast<int>(index)) : name;
 }
 
 bool writeOne(Job& job, const toolkit::Frame& frame) {
-  const std::string path = outputName(job.options, frame.index());
+  const std::string path = outputName(job.options, frame.index(), frame.stamp());
   std::string line;
   const unsigned char* picture = job.filter(frame, line);
   if (!picture) return false;
@@ -63,6 +77,33 @@ bool writeOne(Job& job, const toolkit::Frame& frame) {
     report(path + ": " + error);
     return false;
   }
+  job.written.push_back({frame.index(), frame.stamp(), path});
+  return true;
+}
+
+// The stamps file, once every picture it names is written; the pictures
+// stay when it fails, so the failure is reported but nothing is undone.
+bool writeStamps(const FrameOutputOptions& options, const std::vector<PictureStamp>& rows) {
+  if (options.stamps.empty()) return true;
+  StampsFormat format = StampsFormat::Csv;
+  stampsFormatOf(options.stamps, format);
+  toolkit::OutputRules rules;
+  rules.overwrite = options.overwrite;
+  rules.inputs = {options.file};
+  toolkit::Output out;
+  const std::string text = stampsText(rows, format);
+  if (!out.open(options.stamps, rules)) {
+    report(options.stamps + ": " + out.error());
+    return false;
+  }
+  if (!toolkit::writeAll(out.fd(), text.data(), text.size())) {
+    reportErrno(options.stamps + ": cannot write", errno);
+    return false;
+  }
+  if (!out.commit()) {
+    report(options.stamps + ": " + out.error());
+    return false;
+  }
   return true;
 }
 
@@ -70,11 +111,13 @@ bool writeOne(Job& job, const toolkit::Frame& frame) {
 // picture goes out, so that a refusal leaves nothing half done.
 bool refuseExisting(const FrameOutputOptions& options, int64_t total, const struct stat* input) {
   if (options.overwrite || options.out == "-" || total < 0) return true;
+  // Names with stamps are known only frame by frame; each is refused then.
+  if (hasStampField(options.out)) return true;
   const FrameSelection& s = options.frames;
   int64_t n = 0;
   for (int64_t index = s.first(); index < total && (s.count < 0 || n < s.count);
        index += s.many() ? s.step : total, ++n) {
-    const std::string path = outputName(options, index);
+    const std::string path = outputName(options, index, 0);
     struct stat info;
     // The input itself is refused in its turn, with its own reason.
     if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
@@ -107,8 +150,8 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
   if (!chooseFormat(options, format)) {
     report(options.format.empty()
                ? options.out + ": cannot tell the picture format from the name; use "
-                               "a .png, .ppm or .raw name or --format"
-               : "unknown format '" + options.format + "' (png, ppm or raw)");
+                               "a .png, .ppm, .tiff or .raw name or --format"
+               : "unknown format '" + options.format + "' (png, ppm, tiff or raw)");
     return kExitUsage;
   }
   const FrameSelection& select = options.frames;
@@ -116,6 +159,19 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
   if (select.many() && options.out != "-" && !validFramePattern(options.out, error)) {
     report(error);
     return kExitUsage;
+  }
+  StampsFormat stampsFormat;
+  if (!options.stamps.empty() && !stampsFormatOf(options.stamps, stampsFormat)) {
+    report(options.stamps + ": cannot tell the stamps format from the name; use a .csv or "
+           ".json name");
+    return kExitUsage;
+  }
+  // Refused before any picture is written, not after all of them.
+  struct stat existing;
+  if (!options.stamps.empty() && !options.overwrite && stat(options.stamps.c_str(), &existing) == 0 &&
+      S_ISREG(existing.st_mode)) {
+    report(options.stamps + ": exists; not replaced (-y or --overwrite replaces it)");
+    return kExitFailure;
   }
 
   toolkit::FrameSource source(rowFlags);
@@ -138,7 +194,7 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
   int64_t total = -1;
   uint64_t stray = 0;
   if (source.seekable() && !source.count(total, stray)) return failed();
-  Job job{options, format, filter};
+  Job job{options, format, filter, nullptr, false, {}};
   toolkit::Frame frame;
 
   if (!select.many()) {
@@ -154,7 +210,10 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
       return kExitFailure;
     }
     if (status != toolkit::FrameSource::Read::Frame) return failed();
-    return writeOne(job, frame) ? kExitOk : kExitFailure;
+    if (numberedName(options))
+      report("'" + options.out + "' holds a frame number; frame " + std::to_string(select.frame) +
+             " alone is written (--all writes every frame)");
+    return writeOne(job, frame) && writeStamps(options, job.written) ? kExitOk : kExitFailure;
   }
 
   if (!refuseExisting(options, total, input)) return kExitFailure;
@@ -171,6 +230,15 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
     if (status != toolkit::FrameSource::Read::Frame) return failedAfter(written);
     if (!writeOne(job, frame)) return kExitFailure;
     progress.update(static_cast<uint64_t>(++written));
+  }
+  if (written > 0 && !writeStamps(options, job.written)) return kExitFailure;
+  if (written > 0 && select.count >= 0 && written < select.count) {
+    // Frames asked for that the stream does not have: the pictures made stay.
+    report(options.file + ": " + std::to_string(select.count) + " frames asked for from frame " +
+           std::to_string(select.start) + ", " + std::to_string(written) + " exist (" +
+           std::to_string(total >= 0 ? total : source.tell()) + " in the stream); " +
+           std::to_string(written) + " written");
+    return kExitFailure;
   }
   if (written > 0) return kExitOk;
   report(options.file + (select.start > 0 ? ": has no frame " + std::to_string(select.start)

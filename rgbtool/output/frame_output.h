@@ -35,6 +35,7 @@ struct FrameOutputOptions {
   FrameSelection frames;
   std::string format;  // empty: from OUT's extension
   bool overwrite = false;
+  std::string stamps;  // a .csv or .json file for the stamps of the pictures; empty: none
 };
 
 // Returns the picture to write for a frame, in the frame's row order (the

@@ -17,9 +17,9 @@
 #include <cstring>
 #include <vector>
 
+#include "rgbtool/media/helper_program.h"
 #include "toolkit/output.h"
 #include "toolkit/write_all.h"
-
 
 namespace rgbtool {
 namespace {
@@ -238,13 +238,15 @@ bool readNumber(FILE* in, unsigned long limit, unsigned long& value) {
 
 struct PpmHeader {
   bool binary = true;
+  std::size_t channels = kChannels;  // 1 for the grey kinds (P5, P2)
   int width = 0;
   int height = 0;
   unsigned maxval = 0;
 };
 
 bool readPpmHeader(FILE* in, char kind, PpmHeader& header, std::string& error) {
-  header.binary = kind == '6';
+  header.binary = kind == '6' || kind == '5';
+  header.channels = kind == '5' || kind == '2' ? 1 : kChannels;
   unsigned long width = 0;
   unsigned long height = 0;
   unsigned long maxval = 0;
@@ -279,17 +281,19 @@ bool rasterFits(FILE* in, const PpmHeader& header, std::size_t bytes) {
   if (!header.binary || fstat(fileno(in), &info) != 0 || !S_ISREG(info.st_mode)) return true;
   const off_t at = ftello(in);
   const std::size_t sampleBytes = header.maxval > kMaxByteSample ? 2 : 1;
-  return at >= 0 && static_cast<uint64_t>(info.st_size - at) >= uint64_t{bytes} * sampleBytes;
+  return at >= 0 && at <= info.st_size &&
+         static_cast<uint64_t>(info.st_size - at) >= uint64_t{bytes} * sampleBytes;
 }
 
 bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string& error) {
   const std::size_t rowBytes = rowBytesOf(header.width);
-  const std::size_t bytes = rowBytes * static_cast<std::size_t>(header.height);
-  if (!rasterFits(in, header, bytes)) {
+  const std::size_t rowSamples = header.channels * static_cast<std::size_t>(header.width);
+  if (!rasterFits(in, header, rowSamples * static_cast<std::size_t>(header.height))) {
     error = "PPM: picture data ends early";
     return false;
   }
-  image.pixels.reset(static_cast<unsigned char*>(std::malloc(bytes)));
+  image.pixels.reset(
+      static_cast<unsigned char*>(std::malloc(rowBytes * static_cast<std::size_t>(header.height))));
   if (!image.pixels) {
     error = "out of memory";
     return false;
@@ -297,7 +301,7 @@ bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string&
   image.width = header.width;
   image.height = header.height;
   const std::size_t sampleBytes = header.maxval > kMaxByteSample ? 2 : 1;
-  std::vector<unsigned char> line(rowBytes * sampleBytes);
+  std::vector<unsigned char> line(rowSamples * sampleBytes);
   for (int row = 0; row < header.height; ++row) {
     unsigned char* out =
         image.pixels.get() + static_cast<std::size_t>(header.height - 1 - row) * rowBytes;
@@ -307,7 +311,7 @@ bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string&
         return false;
       }
     }
-    for (std::size_t k = 0; k < rowBytes; ++k) {
+    for (std::size_t k = 0; k < rowSamples; ++k) {
       unsigned long value = 0;
       if (!header.binary) {
         if (!readNumber(in, kMaxPpmSample, value)) {
@@ -323,74 +327,71 @@ bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string&
         error = "PPM: sample above the maximum value";
         return false;
       }
-      out[k] = scaleSample(value, header.maxval);
+      const unsigned char sample = scaleSample(value, header.maxval);
+      if (header.channels == kChannels) {
+        out[k] = sample;
+      } else {
+        // Grey: the one sample in each of red, green and blue.
+        std::memset(out + kChannels * k, sample, kChannels);
+      }
     }
   }
   return true;
 }
 
-// Standard input is read whole once: a picture's size is read before its
-// pixels, and a pipe cannot be read twice.
-FILE* standardInput(std::string& error) {
-  static std::vector<char> bytes;
-  static bool read = false;
-  if (!read) {
-    read = true;
-    char block[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, stdin)) > 0)
-      bytes.insert(bytes.end(), block, block + got);
-    if (std::ferror(stdin)) {
-      error = std::string("cannot read standard input: ") + std::strerror(errno);
-      return nullptr;
-    }
+bool isPpmKind(int kind) { return kind == '6' || kind == '5' || kind == '3' || kind == '2'; }
+
+// What a picture's first bytes say it is.
+enum class Kind { Png, Ppm, Unknown };
+
+// Reads the first bytes of a picture, as many as telling its kind takes.
+Kind readKind(FILE* in, char& ppmKind) {
+  unsigned char start[kPngSignatureBytes] = {};
+  if (std::fread(start, 1, 2, in) != 2) return Kind::Unknown;
+  if (start[0] == 'P' && isPpmKind(start[1])) {
+    ppmKind = static_cast<char>(start[1]);
+    return Kind::Ppm;
   }
-  if (bytes.empty()) {
-    error = "standard input is empty";
-    return nullptr;
-  }
-  FILE* memory = fmemopen(bytes.data(), bytes.size(), "rb");
-  if (!memory) error = std::string("cannot read standard input: ") + std::strerror(errno);
-  return memory;
+  if (std::fread(start + 2, 1, kPngSignatureBytes - 2, in) == kPngSignatureBytes - 2 &&
+      png_sig_cmp(start, 0, kPngSignatureBytes) == 0)
+    return Kind::Png;
+  return Kind::Unknown;
 }
 
-// Opens a picture and tells PNG from PPM by the first bytes.
+constexpr const char* kUnknownPicture = "not a PNG, PPM or PGM picture";
+
+// Opens a picture file and tells PNG from PPM by the first bytes.
 class PictureFile {
  public:
   ~PictureFile() {
     if (file_) std::fclose(file_);
   }
   bool open(const std::string& path, std::string& error) {
-    file_ = path == "-" ? standardInput(error) : std::fopen(path.c_str(), "rb");
-    if (!file_ && path == "-") return false;
+    file_ = std::fopen(path.c_str(), "rb");
     if (!file_) {
       error = std::string("cannot open: ") + std::strerror(errno);
       return false;
     }
-    unsigned char start[kPngSignatureBytes] = {};
-    const std::size_t got = std::fread(start, 1, 2, file_);
-    if (got == 2 && start[0] == 'P' && (start[1] == '6' || start[1] == '3')) {
-      ppmKind_ = static_cast<char>(start[1]);
-      return true;
-    }
-    if (got == 2 && std::fread(start + 2, 1, kPngSignatureBytes - 2, file_) ==
-                        kPngSignatureBytes - 2 &&
-        png_sig_cmp(start, 0, kPngSignatureBytes) == 0) {
-      png_ = true;
-      return true;
-    }
-    error = "not a PNG or PPM picture";
-    return false;
+    kind_ = readKind(file_, ppmKind_);
+    if (kind_ == Kind::Unknown) error = kUnknownPicture;
+    return kind_ != Kind::Unknown;
   }
+  // Opened, but in a format read by the helper program.
+  bool foreign() const { return file_ && kind_ == Kind::Unknown; }
   FILE* get() const { return file_; }
-  bool isPng() const { return png_; }
+  bool isPng() const { return kind_ == Kind::Png; }
   char ppmKind() const { return ppmKind_; }
 
  private:
   FILE* file_ = nullptr;
-  bool png_ = false;
+  Kind kind_ = Kind::Unknown;
   char ppmKind_ = 0;
 };
+
+bool readPpm(FILE* in, char kind, Image& image, std::string& error) {
+  PpmHeader header;
+  return readPpmHeader(in, kind, header, error) && readPpmRaster(in, header, image, error);
+}
 
 }  // namespace
 
@@ -406,6 +407,10 @@ bool parseFormatName(const std::string& name, ImageFormat& format) {
   }
   if (n == "raw") {
     format = ImageFormat::Raw;
+    return true;
+  }
+  if (n == "tiff" || n == "tif") {
+    format = ImageFormat::Tiff;
     return true;
   }
   return false;
@@ -443,6 +448,14 @@ bool writeImageTo(toolkit::Output& out, ImageFormat format, const unsigned char*
     case ImageFormat::Raw:
       written = writeRows(out.fd(), "", frame, width, height, topRowFirst, error);
       break;
+    case ImageFormat::Tiff:
+      written = encodeWithHelper(
+          "tiff", out.fd(),
+          [&](int fd, std::string& why) {
+            return writePpm(fd, frame, width, height, topRowFirst, why);
+          },
+          error);
+      break;
   }
   if (!written) return false;
   if (out.commit()) return true;
@@ -466,7 +479,16 @@ bool writeImage(const std::string& path, ImageFormat format, const unsigned char
 
 bool readImageSize(const std::string& path, int& width, int& height, std::string& error) {
   PictureFile file;
-  if (!file.open(path, error)) return false;
+  if (!file.open(path, error)) {
+    if (!file.foreign()) return false;
+    // The other formats are read whole for their size: they are the rarer
+    // ones, and their decoders tell the size only by decoding.
+    Image image;
+    if (!decodeWithHelper(path, image, error)) return false;
+    width = image.width;
+    height = image.height;
+    return true;
+  }
   if (file.isPng()) {
     Image image;
     if (!readPng(file.get(), image, true, error)) return false;
@@ -483,11 +505,34 @@ bool readImageSize(const std::string& path, int& width, int& height, std::string
 
 bool readImage(const std::string& path, Image& image, std::string& error) {
   PictureFile file;
-  if (!file.open(path, error)) return false;
+  if (!file.open(path, error)) return file.foreign() && decodeWithHelper(path, image, error);
   if (file.isPng()) return readPng(file.get(), image, false, error);
-  PpmHeader header;
-  return readPpmHeader(file.get(), file.ppmKind(), header, error) &&
-         readPpmRaster(file.get(), header, image, error);
+  return readPpm(file.get(), file.ppmKind(), image, error);
+}
+
+NextPicture readNextPicture(FILE* in, Image& image, std::string& error) {
+  // Whitespace may separate plain pictures; none starts with it.
+  int c;
+  do {
+    c = std::getc(in);
+  } while (isSpace(c));
+  if (c == EOF) {
+    if (!std::ferror(in)) return NextPicture::End;
+    error = std::string("cannot read: ") + std::strerror(errno);
+    return NextPicture::Failed;
+  }
+  std::ungetc(c, in);
+  char ppmKind = 0;
+  const Kind kind = readKind(in, ppmKind);
+  bool read = false;
+  if (kind == Kind::Unknown) {
+    error = kUnknownPicture;
+  } else if (kind == Kind::Png) {
+    read = readPng(in, image, false, error);
+  } else {
+    read = readPpm(in, ppmKind, image, error);
+  }
+  return read ? NextPicture::Read : NextPicture::Failed;
 }
 
 }  // namespace rgbtool

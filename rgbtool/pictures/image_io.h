@@ -6,6 +6,7 @@
 #ifndef RGBTOOL_PICTURES_IMAGE_IO_H
 #define RGBTOOL_PICTURES_IMAGE_IO_H
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,12 @@ namespace rgbtool {
 constexpr int kMaxSide = 65535;
 
 // Raw: the rows of interleaved 8-bit RGB, top row first, nothing else.
-enum class ImageFormat { Png, Ppm, Raw };
+// Tiff: written by FFmpeg's encoder in the helper program rgbtool-media.
+enum class ImageFormat { Png, Ppm, Raw, Tiff };
 
-// "png", "ppm" (also "pnm") or "raw", any case.
+// "png", "ppm" (also "pnm"), "tiff" (also "tif") or "raw", any case.
 bool parseFormatName(const std::string& name, ImageFormat& format);
-// The format named by the path's extension (.png, .ppm, .pnm, .raw).
+// The format named by the path's extension (.png, .ppm, .pnm, .tiff, .tif, .raw).
 bool formatFromPath(const std::string& path, ImageFormat& format);
 
 struct WriteOptions {
@@ -49,13 +51,19 @@ struct Image {
   int height = 0;
 };
 
-// Reads only as much of a PNG or PPM file as its size needs. The format is
-// recognised by content, not by name. path "-" is standard input, read once
-// and kept for the calls that follow.
+// Reads only as much of a PNG, PPM or PGM file as its size needs. The
+// format is recognised by content, not by name.
 bool readImageSize(const std::string& path, int& width, int& height, std::string& error);
-// Reads a whole PNG or PPM picture; palettes, grey and 16-bit samples are
-// turned into 8-bit RGB and an alpha channel is dropped.
+// Reads a whole PNG, PPM or PGM picture; palettes, grey and 16-bit samples
+// are turned into 8-bit RGB and an alpha channel is dropped.
 bool readImage(const std::string& path, Image& image, std::string& error);
+
+enum class NextPicture { Read, End, Failed };
+// Reads the picture that starts where `in` stands and leaves `in` right
+// after it, so that pictures sent back to back down a pipe (PNG, PPM or
+// PGM, even mixed) come out one by one. End: nothing but whitespace was
+// left.
+NextPicture readNextPicture(FILE* in, Image& image, std::string& error);
 
 }  // namespace rgbtool
 

@@ -27,6 +27,7 @@ extern "C" {
 #include "rgbtool/report/diagnostics.h"
 #include "toolkit/frame_source.h"
 #include "toolkit/output.h"
+#include "toolkit/signals.h"
 #include "toolkit/stamps.h"
 
 namespace rgbtool {
@@ -407,6 +408,11 @@ int VideoRun::run() {
   int64_t total = -1;
   uint64_t stray = 0;
   if (source_.seekable() && !source_.count(total, stray)) return sourceFailed();
+  // A FIFO or a pipe may never end: Ctrl-C then finishes the video with the
+  // frames so far (a second one abandons it). A file ends by itself, so
+  // there Ctrl-C abandons the video at once, as for every other output.
+  if (!source_.seekable()) toolkit::signals::finishOn({SIGINT});
+  toolkit::Timeline timeline;
 
   toolkit::Frame frame;
   VideoProgress progress(total);
@@ -418,7 +424,13 @@ int VideoRun::run() {
       return kExitFailure;
     }
     if (status == toolkit::FrameSource::Read::End) break;
+    if (status == toolkit::FrameSource::Read::Stopped && done > 0) break;
+    if (status == toolkit::FrameSource::Read::Stopped) {
+      report(options_.file + ": stopped before a whole frame arrived");
+      return kExitFailure;
+    }
     if (status != toolkit::FrameSource::Read::Frame) return sourceFailed();
+    if (options_.durationMs >= 0 && timeline.add(frame.stamp()) >= options_.durationMs) break;
     if (done == 0) {
       width_ = frame.width();
       height_ = frame.height();
@@ -431,6 +443,7 @@ int VideoRun::run() {
     }
     if (!encodeFrame(frame)) return kExitFailure;
     progress.update(++done);
+    if (options_.frames >= 0 && done >= options_.frames) break;
   }
   if (!encode(nullptr)) return kExitFailure;
   const int trailer = av_write_trailer(enc_.format);

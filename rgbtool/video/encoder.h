@@ -6,6 +6,7 @@
 #ifndef RGBTOOL_VIDEO_ENCODER_H
 #define RGBTOOL_VIDEO_ENCODER_H
 
+#include <cstdint>
 #include <string>
 
 namespace rgbtool {
@@ -17,6 +18,8 @@ struct VideoOptions {
   bool crfGiven = false;
   std::string codec;  // empty: libx264, else the default H.264 encoder
   bool overwrite = false;  // an existing OUT may be replaced
+  int64_t frames = -1;      // at most this many frames; -1: all
+  int64_t durationMs = -1;  // frames up to this far after the first on the stream's timeline
 };
 
 // Encodes options.file into options.out; returns the exit status.

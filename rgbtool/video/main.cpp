@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kArguments = 7;
+constexpr int kArguments = 9;
 
 int encode(char** argv) {
   using namespace rgbtool;
@@ -28,6 +28,8 @@ int encode(char** argv) {
   options.crfGiven = argv[4][0] == '1';
   options.codec = argv[5];
   options.overwrite = argv[6][0] == '1';
+  options.frames = std::strtoll(argv[7], nullptr, 10);
+  options.durationMs = std::strtoll(argv[8], nullptr, 10);
   const int status = runVideo(options);
   std::string error;
   if (!toolkit::finishStdout(error)) {

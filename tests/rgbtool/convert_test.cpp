@@ -283,7 +283,7 @@ TEST(ToolImport, NotAPicture) {
   rgbtest::writeFile(dir.file("x.png"), Bytes{'h', 'e', 'l', 'l', 'o'});
   const Outcome run = runTool({"import", dir.file("s.rgb"), dir.file("x.png")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(has(run.err, "not a PNG or PPM picture")) << run.err;
+  EXPECT_TRUE(has(run.err, "png: damaged, or not a valid png picture")) << run.err;
 }
 
 // PNG kinds that libpng turns into RGB; ImageMagick makes each and also

@@ -1,0 +1,57 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+// The pictures an import takes, one after another: named picture files,
+// and, for "-", every picture standard input carries (what `export --all -`
+// or a tool writing pictures down a pipe sends), read as they arrive so
+// that only one picture is held at a time.
+#ifndef RGBTOOL_PICTURES_PICTURE_SEQUENCE_H
+#define RGBTOOL_PICTURES_PICTURE_SEQUENCE_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "rgbtool/pictures/image_io.h"
+
+namespace rgbtool {
+
+class PictureSequence {
+ public:
+  explicit PictureSequence(std::vector<std::string> names) : names_(std::move(names)) {}
+
+  // The size every picture must have, from the first one; the other named
+  // files are checked against it by their headers alone, so that a misfit
+  // is found before anything is written. The first picture of standard
+  // input is read whole for it and kept for next(). The message names the
+  // picture at fault.
+  bool commonSize(int& width, int& height, std::string& error);
+
+  // The next picture; false at the end or on a failure (then error() is
+  // not empty and names the picture).
+  bool next(Image& image);
+  const std::string& error() const { return error_; }
+  // The name of the picture next() gave last ("-" for standard input) and
+  // its place among the pictures of standard input.
+  const std::string& lastName() const { return names_[lastAt_]; }
+  std::size_t lastFromInput() const { return fromInput_ - 1; }
+  // Pictures given by name, with standard input counted once: a total for
+  // progress when standard input is not among them, else 0 (unknown).
+  std::size_t knownTotal() const;
+
+ private:
+  bool nextFromStandardInput(Image& image);
+  std::string label() const;
+
+  std::vector<std::string> names_;
+  std::size_t at_ = 0;          // the name being read
+  std::size_t lastAt_ = 0;      // the name of the picture given last
+  std::size_t fromInput_ = 0;   // pictures read so far from standard input
+  bool inputEnded_ = false;
+  bool havePeeked_ = false;     // `peeked_` is the next picture of standard input
+  Image peeked_;
+  std::string error_;
+};
+
+}  // namespace rgbtool
+
+#endif  // RGBTOOL_PICTURES_PICTURE_SEQUENCE_H
