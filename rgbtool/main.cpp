@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The rgb authors
 // SPDX-License-Identifier: MIT
-// rgbtool: examine, convert, mark and watch frame streams. The commands live
+// rgbtool: examine, record, edit, convert, mark and watch frame streams. The commands live
 // in commands/, one file each, listed in commands/list.h.
 #include <cstdio>
 #include <exception>
@@ -36,7 +36,7 @@ Exit status:
   2   a usage error: the message names the mistake and the nearest valid choice)";
 
 int run(int argc, char** argv) {
-  const cli::Program program{"rgbtool", "Examine, convert, mark and watch RGB frame streams.",
+  const cli::Program program{"rgbtool", "Examine, record, edit, convert, mark and watch RGB frame streams.",
                              std::string("rgbtool ") + RGBTOOL_VERSION, kFooter};
   return cli::runCommandLine(program, cli::commands(), argc, argv);
 }

@@ -25,7 +25,7 @@ function(rgb_man_page page description target)
   set(RGB_MAN_PAGES ${RGB_MAN_PAGES} ${output} PARENT_SCOPE)
 endfunction()
 
-rgb_man_page(rgbtool "examine, convert, mark and watch RGB frame streams" rgbtool)
+rgb_man_page(rgbtool "examine, record, edit, convert, mark and watch RGB frame streams" rgbtool)
 foreach(command IN LISTS RGBTOOL_COMMANDS)
   rgb_man_page(rgbtool-${command} "" rgbtool COMMAND ${command})
 endforeach()
