@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "errors.h"
+#include "toolkit/frame.h"
 
 namespace rgbstream {
 namespace {
-
-constexpr int kChannels = 3;
 
 std::string nothingWent(int64_t frames) {
   if (frames == 1) return "the frame was not appended";
@@ -82,7 +81,7 @@ void Writer::fail(int status, int savedErrno, int64_t frames, int width, int hei
 
 int64_t Writer::put(const py::array_t<uint8_t, py::array::c_style>& images,
                     const py::object& stamps, bool cutPartial) {
-  if (images.ndim() != 4 || images.shape(3) != kChannels)
+  if (images.ndim() != 4 || images.shape(3) != static_cast<pybind11::ssize_t>(toolkit::kChannels))
     throw py::value_error("images must be (F, H, W, 3)");
   const int64_t frames = images.shape(0);
   if (images.shape(1) > 65535 || images.shape(2) > 65535)

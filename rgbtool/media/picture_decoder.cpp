@@ -12,11 +12,11 @@ extern "C" {
 #include <memory>
 
 #include "rgbtool/pictures/image_io.h"
+#include "toolkit/frame.h"
 
 namespace rgbtool {
 namespace {
 
-constexpr int kChannels = 3;
 constexpr uint32_t kMaxWide = 65535;
 constexpr uint32_t kMaxNarrow = 255;
 constexpr int kEightBits = 8;
@@ -123,11 +123,11 @@ bool toRgb(const AVFrame* frame, DecodedPicture& picture, std::string& error) {
     return false;
   }
   const std::size_t samples =
-      static_cast<std::size_t>(frame->width) * static_cast<std::size_t>(frame->height) * kChannels;
+      static_cast<std::size_t>(frame->width) * static_cast<std::size_t>(frame->height) * toolkit::kChannels;
   std::vector<uint16_t> wideRows(wide ? samples : 0);
   picture.rgb.resize(samples);
   uint8_t* planes[1] = {wide ? reinterpret_cast<uint8_t*>(wideRows.data()) : picture.rgb.data()};
-  const int rowBytes = frame->width * kChannels * (wide ? 2 : 1);
+  const int rowBytes = frame->width * static_cast<int>(toolkit::kChannels) * (wide ? 2 : 1);
   const int strides[1] = {rowBytes};
   if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) !=
       frame->height) {

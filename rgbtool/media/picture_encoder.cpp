@@ -3,13 +3,13 @@
 #include "rgbtool/media/picture_encoder.h"
 
 #include "rgbtool/media/ffmpeg_handles.h"
+#include "toolkit/frame.h"
 
 #include <memory>
 
 namespace rgbtool {
 namespace {
 
-constexpr int kChannels = 3;
 
 
 AVCodecID codecFor(const std::string& format) {
@@ -46,7 +46,7 @@ bool encodePicture(const std::string& format, const DecodedPicture& picture,
   frame->width = picture.width;
   frame->height = picture.height;
   frame->data[0] = const_cast<uint8_t*>(picture.rgb.data());
-  frame->linesize[0] = picture.width * kChannels;
+  frame->linesize[0] = picture.width * static_cast<int>(toolkit::kChannels);
   if (avcodec_send_frame(codec.get(), frame.get()) < 0 ||
       avcodec_send_frame(codec.get(), nullptr) < 0 ||
       avcodec_receive_packet(codec.get(), packet.get()) < 0) {

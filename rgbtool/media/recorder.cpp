@@ -16,6 +16,7 @@ extern "C" {
 #include <vector>
 
 #include "rgb/rgb.h"
+#include "toolkit/frame.h"
 #include "toolkit/signals.h"
 #include "toolkit/stamps.h"
 #include "toolkit/stream_append.h"
@@ -23,7 +24,6 @@ extern "C" {
 namespace rgbtool {
 namespace {
 
-constexpr int kChannels = 3;
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr AVRational kMillisecond{1, 1000};
@@ -177,7 +177,7 @@ class Recording {
       say(options_.input + ": cannot convert its pixels to RGB");
       return false;
     }
-    const int rowBytes = width_ * kChannels;
+    const int rowBytes = width_ * static_cast<int>(toolkit::kChannels);
     rgb_.resize(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height_));
     uint8_t* planes[1] = {rgb_.data()};
     const int strides[1] = {rowBytes};
