@@ -41,6 +41,8 @@ FrameSource::~FrameSource() { close(); }
 void FrameSource::close() {
   if (reader_) rgb_reader_close(reader_);
   reader_ = nullptr;
+  // Before the descriptor can be closed and its number given to a file.
+  if (stream_) signals::dropFinishInput(fileno(stream_));
   if (stream_ && ownsStream_) std::fclose(stream_);
   stream_ = nullptr;
   ownsStream_ = false;
@@ -95,6 +97,7 @@ bool FrameSource::adopt(FILE* stream, bool owned) {
   const off_t at = S_ISREG(file.st_mode) ? ftello(stream) : -1;
   seekable_ = at >= 0;
   start_ = seekable_ ? at : 0;
+  if (!seekable_) signals::finishInput(fileno(stream));
   const int status = rgb_reader_from_file(&reader_, stream);
   if (status != RGB_OK) {
     error_ = rgb_strerror(status);
@@ -207,7 +210,7 @@ FrameSource::Read FrameSource::peek(rgb_frame_info& info) {
   info.index = tell();
   const int status = rgb_reader_peek(reader_, &info);
   if (status == RGB_OK) return Read::Frame;
-  if (status == RGB_END) return Read::End;
+  if (status == RGB_END) return signals::finishRequested() ? Read::Stopped : Read::End;
   return failed(status, info.index, errno);
 }
 
@@ -219,7 +222,8 @@ FrameSource::Read FrameSource::next(Frame& frame) {
   errno = 0;
   lastStatus_ =
       rgb_reader_next_grow(reader_, &frame.pixels_, &frame.capacity_, flags_, &info);
-  if (lastStatus_ == RGB_END) return Read::End;
+  // A finish ends the input as if the producer had closed it.
+  if (lastStatus_ == RGB_END) return signals::finishRequested() ? Read::Stopped : Read::End;
   if (lastStatus_ != RGB_OK) return failed(lastStatus_, info.index, errno);
   frame.info_ = info;
   frame.flags_ = flags_;

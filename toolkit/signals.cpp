@@ -43,6 +43,8 @@ std::atomic<off_t> windowHigh{0};
 char createdPath[PATH_MAX] = "";  // written only while appendFd is -1
 
 std::atomic<bool> finishing{false};
+std::atomic<int> finishFd{-1};
+int nullFd = -1;  // opened by finishOn, before any signal is handled
 std::atomic<bool> forwarded{false};
 std::atomic<bool> haveReader{false};
 pthread_t readerThread;
@@ -79,6 +81,8 @@ void onFinish(int signal) {
   // The copy sent on to the reading thread below: only there to wake it.
   if (forwarded.exchange(false)) return;
   if (finishing.exchange(true)) rollBackAndExit(signal);
+  const int input = finishFd.load();
+  if (input >= 0 && nullFd >= 0) dup2(nullFd, input);
   if (haveReader.load() && !pthread_equal(pthread_self(), readerThread)) {
     forwarded.store(true);
     pthread_kill(readerThread, signal);
@@ -115,6 +119,7 @@ void install() {
 void finishOn(const std::vector<int>& which) {
   readerThread = pthread_self();
   haveReader.store(true);
+  if (nullFd < 0) nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
   // The mask lets the forwarded copy in while the first one is handled.
   for (const int s : which) {
     if (!isStopSignal(s) || ignoredByCaller(s)) continue;
@@ -128,6 +133,13 @@ void finishOn(const std::vector<int>& which) {
 }
 
 bool finishRequested() { return finishing.load(); }
+
+void finishInput(int fd) { finishFd.store(fd); }
+
+void dropFinishInput(int fd) {
+  int expected = fd;
+  finishFd.compare_exchange_strong(expected, -1);
+}
 
 Hold::Hold() {
   sigset_t set;

@@ -42,6 +42,13 @@ void install();
 // the next one rolls back and ends the process.
 void finishOn(const std::vector<int>& which = {SIGINT});
 bool finishRequested();
+// The pipe a finish ends: once a finish is asked for, the descriptor reads
+// from /dev/null, so that a read which had not yet begun when the signal
+// came ends at once instead of waiting for a producer that may never write
+// again (the signal interrupts only a read already blocked). One at a time;
+// dropping another descriptor than the registered one does nothing.
+void finishInput(int fd);
+void dropFinishInput(int fd);
 
 // Holds the stop signals back in the calling thread while it lives: for a
 // step that makes a file and registers it, which a signal between the two
