@@ -63,7 +63,6 @@ Errors and warnings
 The GIL is released while the library reads or writes; one Reader may be
 shared by threads.
 """
-from ._dask import open_dataarray, to_dask
 from ._errors import DamageWarning, Error, StrayBytesWarning
 from ._reader import Frame, Reader, open, read, stamps
 from ._rgbstream import get_time
@@ -71,6 +70,25 @@ from ._writer import Writer, write
 
 __all__ = ["Error", "StrayBytesWarning", "DamageWarning", "Frame", "Reader", "Writer", "read",
            "stamps", "open", "write", "to_dask", "open_dataarray", "get_time", "library_version"]
+
+
+_LAZY = {"to_dask": "_dask", "open_dataarray": "_dask"}
+
+
+def __getattr__(name):
+    # The dask and xarray entry points load their module on first use: a
+    # program that only reads or writes streams does not pay for it.
+    if name in _LAZY:
+        import importlib
+
+        value = getattr(importlib.import_module(f".{_LAZY[name]}", __name__), name)
+        globals()[name] = value
+        return value
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
+
+
+def __dir__():
+    return sorted(set(globals()) | set(_LAZY))
 
 
 def library_version():

@@ -16,6 +16,11 @@ import os, sys
 import numpy as np
 import rgbstream
 assert os.path.dirname(rgbstream.__file__) == os.path.join(sys.argv[1], "rgbstream"), rgbstream.__file__
+# Compiled at install: an interpreter that cannot write there would
+# otherwise compile the sources on every start-up.
+import glob, importlib.util
+sources = glob.glob(os.path.join(sys.argv[1], "rgbstream", "*.py"))
+assert sources and all(os.path.exists(importlib.util.cache_from_source(s)) for s in sources), sources
 image = np.zeros((2, 3, 3), np.uint8)
 image[0, 0] = (9, 8, 7)
 assert rgbstream.write("one.rgb", image, [5]) == 1
