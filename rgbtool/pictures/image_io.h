@@ -44,6 +44,14 @@ bool writeImage(const std::string& path, ImageFormat format, const unsigned char
 bool writeImageTo(toolkit::Output& out, ImageFormat format, const unsigned char* frame,
                   int width, int height, std::string& error, bool topRowFirst = false);
 
+// A frame as a PNG in memory, for encoding away from the thread that
+// writes the pictures out in order; then written by writeEncoded(), which
+// follows the rules of writeImage().
+bool encodePng(const unsigned char* frame, int width, int height, bool topRowFirst,
+               std::vector<unsigned char>& bytes, std::string& error);
+bool writeEncoded(const std::string& path, const std::vector<unsigned char>& bytes,
+                  std::string& error, const WriteOptions& how = {});
+
 // A picture read into frame order: interleaved RGB, bottom row first.
 struct Image {
   toolkit::Pixels pixels;

@@ -16,6 +16,14 @@ std::string sizeText(int width, int height) {
 
 }  // namespace
 
+PictureSequence::PictureSequence(std::vector<std::string> names, unsigned threads)
+    : names_(std::move(names)), window_(std::max(threads, 1u)) {
+  if (threads > 0 && names_.size() > 1) pool_ = std::make_unique<WorkerPool>(threads);
+}
+
+// The pool goes first: no decode may still be writing into `ahead_`.
+PictureSequence::~PictureSequence() { pool_.reset(); }
+
 std::string PictureSequence::label() const {
   if (names_[at_] != kStandardInput) return names_[at_];
   return "standard input, picture " + std::to_string(fromInput_);
@@ -78,17 +86,52 @@ bool PictureSequence::nextFromStandardInput(Image& image) {
   return true;
 }
 
+// Keeps up to `window_` named files decoding, those that follow the one
+// now due, up to the next standard input.
+void PictureSequence::decodeAhead() {
+  if (!pool_) return;
+  aheadAt_ = std::max(aheadAt_, at_);
+  while (ahead_.size() < window_ && aheadAt_ < names_.size() &&
+         names_[aheadAt_] != kStandardInput) {
+    auto job = std::make_unique<Ahead>();
+    Ahead* slot = job.get();
+    const std::string* name = &names_[aheadAt_++];
+    slot->ticket = pool_->submit([slot, name] { slot->read = readImage(*name, slot->image, slot->error); });
+    ahead_.push_back(std::move(job));
+  }
+}
+
+bool PictureSequence::nextNamed(Image& image) {
+  std::string why;
+  bool read = false;
+  decodeAhead();
+  if (ahead_.empty()) {
+    read = readImage(names_[at_], image, why);
+  } else {
+    std::unique_ptr<Ahead> done = std::move(ahead_.front());
+    ahead_.pop_front();
+    pool_->wait(done->ticket);
+    read = done->read;
+    image = std::move(done->image);
+    why = std::move(done->error);
+  }
+  if (!read) {
+    // The pictures after it are not wanted: nothing of the run is kept.
+    if (pool_) pool_->cancel();
+    ahead_.clear();
+    error_ = label() + ": " + why;
+    return false;
+  }
+  lastAt_ = at_++;
+  return true;
+}
+
 bool PictureSequence::next(Image& image) {
+  // The caller's last picture is done with: it must not count among those
+  // held while the next ones decode.
+  image = {};
   while (at_ < names_.size()) {
-    if (names_[at_] != kStandardInput) {
-      std::string why;
-      if (!readImage(names_[at_], image, why)) {
-        error_ = label() + ": " + why;
-        return false;
-      }
-      lastAt_ = at_++;
-      return true;
-    }
+    if (names_[at_] != kStandardInput) return nextNamed(image);
     lastAt_ = at_;
     if (nextFromStandardInput(image)) return true;
     if (!error_.empty()) return false;

@@ -3,21 +3,32 @@
 // The pictures an import takes, one after another: named picture files,
 // and, for "-", every picture standard input carries (what `export --all -`
 // or a tool writing pictures down a pipe sends), read as they arrive so
-// that only one picture is held at a time.
+// that only one picture is held at a time. Named files are decoded ahead on
+// a few threads, as many pictures at a time as there are threads, and
+// handed out in order.
 #ifndef RGBTOOL_PICTURES_PICTURE_SEQUENCE_H
 #define RGBTOOL_PICTURES_PICTURE_SEQUENCE_H
 
 #include <cstddef>
+#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "rgbtool/pictures/image_io.h"
+#include "rgbtool/pictures/worker_pool.h"
 
 namespace rgbtool {
 
 class PictureSequence {
  public:
-  explicit PictureSequence(std::vector<std::string> names) : names_(std::move(names)) {}
+  // threads: how many named files are decoded at a time, on threads of
+  // their own (0: one at a time, in the calling thread).
+  explicit PictureSequence(std::vector<std::string> names,
+                           unsigned threads = WorkerPool::suitableThreads());
+  ~PictureSequence();
+  PictureSequence(const PictureSequence&) = delete;
+  PictureSequence& operator=(const PictureSequence&) = delete;
 
   // The size every picture must have, from the first one; the other named
   // files are checked against it by their headers alone, so that a misfit
@@ -40,7 +51,17 @@ class PictureSequence {
 
  private:
   bool nextFromStandardInput(Image& image);
+  bool nextNamed(Image& image);
+  void decodeAhead();
   std::string label() const;
+
+  // A named file being decoded, or decoded, ahead of its turn.
+  struct Ahead {
+    Image image;
+    std::string error;
+    bool read = false;
+    WorkerPool::Ticket ticket = 0;
+  };
 
   std::vector<std::string> names_;
   std::size_t at_ = 0;          // the name being read
@@ -50,6 +71,10 @@ class PictureSequence {
   bool havePeeked_ = false;     // `peeked_` is the next picture of standard input
   Image peeked_;
   std::string error_;
+  unsigned window_;             // named files decoded at a time
+  std::size_t aheadAt_ = 0;     // the name the next decode ahead takes
+  std::deque<std::unique_ptr<Ahead>> ahead_;  // for names at_, at_ + 1...
+  std::unique_ptr<WorkerPool> pool_;  // made when there is work for it
 };
 
 }  // namespace rgbtool
