@@ -38,6 +38,18 @@ std::string lower(std::string text) {
 
 std::size_t rowBytesOf(int width) { return kChannels * static_cast<std::size_t>(width); }
 
+// Pixels for a width x height picture: the buffer the image holds when it
+// has that size already (a run of pictures decodes into the same one, with
+// no new pages to fault in), else a new one; false when out of memory.
+bool pixelsFor(Image& image, int width, int height) {
+  const std::size_t bytes = rowBytesOf(width) * static_cast<std::size_t>(height);
+  const bool fits = image.pixels && rowBytesOf(image.width) * static_cast<std::size_t>(image.height) == bytes;
+  if (!fits) image.pixels.reset(static_cast<unsigned char*>(std::malloc(bytes)));
+  image.width = width;
+  image.height = height;
+  return image.pixels != nullptr;
+}
+
 const unsigned char* frameRow(const unsigned char* frame, int width, int height, int topRow,
                               bool topRowFirst = false) {
   const int row = topRowFirst ? topRow : height - 1 - topRow;
@@ -199,9 +211,11 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
                    std::to_string(kMaxSide);
     return false;
   }
-  job.image.width = static_cast<int>(pngWidth);
-  job.image.height = static_cast<int>(pngHeight);
-  if (job.headerOnly) return true;
+  if (job.headerOnly) {
+    job.image.width = static_cast<int>(pngWidth);
+    job.image.height = static_cast<int>(pngHeight);
+    return true;
+  }
 
   png_set_expand(png);
   // Rounds to the nearest 8-bit value, as the PPM reader and netpbm do.
@@ -210,13 +224,11 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
   png_set_gray_to_rgb(png);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  const int width = job.image.width;
-  const int height = job.image.height;
+  const int width = static_cast<int>(pngWidth);
+  const int height = static_cast<int>(pngHeight);
   if (png_get_rowbytes(png, info) != rowBytesOf(width))
     png_error(png, "unexpected row layout after conversion to RGB");
-  job.image.pixels.reset(
-      static_cast<unsigned char*>(std::malloc(rowBytesOf(width) * static_cast<std::size_t>(height))));
-  if (!job.image.pixels) png_error(png, "out of memory");
+  if (!pixelsFor(job.image, width, height)) png_error(png, "out of memory");
   job.rows.resize(static_cast<std::size_t>(height));
   for (int row = 0; row < height; ++row)
     job.rows[static_cast<std::size_t>(row)] = const_cast<png_bytep>(
@@ -230,18 +242,19 @@ bool readPng(FILE* in, Image& image, bool headerOnly, std::string& error) {
   PngContext context;
   PngRead job;
   job.headerOnly = headerOnly;
+  job.image = std::move(image);
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, pngFailed,
                                            pngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   const bool ok = info && pngReadBody(png, info, in, job);
   if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+  image = std::move(job.image);
   if (!ok) {
     error = !job.tooLarge.empty()       ? job.tooLarge
             : context.error.empty() ? "out of memory"
                                     : "PNG: " + context.error;
     return false;
   }
-  image = std::move(job.image);
   return true;
 }
 
@@ -335,14 +348,10 @@ bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string&
     error = "PPM: picture data ends early";
     return false;
   }
-  image.pixels.reset(
-      static_cast<unsigned char*>(std::malloc(rowBytes * static_cast<std::size_t>(header.height))));
-  if (!image.pixels) {
+  if (!pixelsFor(image, header.width, header.height)) {
     error = "out of memory";
     return false;
   }
-  image.width = header.width;
-  image.height = header.height;
   const std::size_t sampleBytes = header.maxval > kMaxByteSample ? 2 : 1;
   std::vector<unsigned char> line(rowSamples * sampleBytes);
   for (int row = 0; row < header.height; ++row) {

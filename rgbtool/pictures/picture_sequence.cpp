@@ -95,6 +95,7 @@ void PictureSequence::decodeAhead() {
          names_[aheadAt_] != kStandardInput) {
     auto job = std::make_unique<Ahead>();
     Ahead* slot = job.get();
+    slot->image = std::move(spare_);
     const std::string* name = &names_[aheadAt_++];
     slot->ticket = pool_->submit([slot, name] { slot->read = readImage(*name, slot->image, slot->error); });
     ahead_.push_back(std::move(job));
@@ -106,6 +107,7 @@ bool PictureSequence::nextNamed(Image& image) {
   bool read = false;
   decodeAhead();
   if (ahead_.empty()) {
+    image = std::move(spare_);
     read = readImage(names_[at_], image, why);
   } else {
     std::unique_ptr<Ahead> done = std::move(ahead_.front());
@@ -127,8 +129,9 @@ bool PictureSequence::nextNamed(Image& image) {
 }
 
 bool PictureSequence::next(Image& image) {
-  // The caller's last picture is done with: it must not count among those
-  // held while the next ones decode.
+  // The caller's last picture is done with: its buffer takes the next one
+  // to be decoded, rather than count among those held meanwhile.
+  spare_ = std::move(image);
   image = {};
   while (at_ < names_.size()) {
     if (names_[at_] != kStandardInput) return nextNamed(image);

@@ -71,6 +71,7 @@ class PictureSequence {
   bool havePeeked_ = false;     // `peeked_` is the next picture of standard input
   Image peeked_;
   std::string error_;
+  Image spare_;                 // a picture given out before, for its buffer
   unsigned window_;             // named files decoded at a time
   std::size_t aheadAt_ = 0;     // the name the next decode ahead takes
   std::deque<std::unique_ptr<Ahead>> ahead_;  // for names at_, at_ + 1...
