@@ -559,30 +559,21 @@ bool writeEncoded(const std::string& path, const std::vector<unsigned char>& byt
   return false;
 }
 
-bool readImageSize(const std::string& path, int& width, int& height, std::string& error) {
+SizeRead readImageSize(const std::string& path, int& width, int& height, std::string& error) {
   PictureFile file;
-  if (!file.open(path, error)) {
-    if (!file.foreign()) return false;
-    // The other formats are read whole for their size: they are the rarer
-    // ones, and their decoders tell the size only by decoding.
-    Image image;
-    if (!decodeWithHelper(path, image, error)) return false;
-    width = image.width;
-    height = image.height;
-    return true;
-  }
+  if (!file.open(path, error)) return file.foreign() ? SizeRead::Foreign : SizeRead::Failed;
   if (file.isPng()) {
     Image image;
-    if (!readPng(file.get(), image, true, error)) return false;
+    if (!readPng(file.get(), image, true, error)) return SizeRead::Failed;
     width = image.width;
     height = image.height;
-    return true;
+    return SizeRead::Known;
   }
   PpmHeader header;
-  if (!readPpmHeader(file.get(), file.ppmKind(), header, error)) return false;
+  if (!readPpmHeader(file.get(), file.ppmKind(), header, error)) return SizeRead::Failed;
   width = header.width;
   height = header.height;
-  return true;
+  return SizeRead::Known;
 }
 
 bool readImage(const std::string& path, Image& image, std::string& error) {

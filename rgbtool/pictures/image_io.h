@@ -60,8 +60,10 @@ struct Image {
 };
 
 // Reads only as much of a PNG, PPM or PGM file as its size needs. The
-// format is recognised by content, not by name.
-bool readImageSize(const std::string& path, int& width, int& height, std::string& error);
+// format is recognised by content, not by name. Other formats tell their
+// size only to a decoder: Foreign, and the size is not read.
+enum class SizeRead { Known, Foreign, Failed };
+SizeRead readImageSize(const std::string& path, int& width, int& height, std::string& error);
 // Reads a whole PNG, PPM or PGM picture; palettes, grey and 16-bit samples
 // are turned into 8-bit RGB and an alpha channel is dropped.
 bool readImage(const std::string& path, Image& image, std::string& error);

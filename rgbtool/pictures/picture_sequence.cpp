@@ -47,9 +47,14 @@ bool PictureSequence::commonSize(int& width, int& height, std::string& error) {
       w = peeked_.width;
       h = peeked_.height;
       name = "the first picture on standard input";
-    } else if (!readImageSize(name, w, h, why)) {
-      error = name + ": " + why;
-      return false;
+    } else {
+      const SizeRead size = readImageSize(name, w, h, why);
+      if (size == SizeRead::Failed) {
+        error = name + ": " + why;
+        return false;
+      }
+      if (size == SizeRead::Foreign && i > 0) continue;
+      if (size == SizeRead::Foreign && !decodeFirst(name, w, h, error)) return false;
     }
     if (i == 0) {
       width = w;
@@ -62,6 +67,22 @@ bool PictureSequence::commonSize(int& width, int& height, std::string& error) {
     }
   }
   return !names_.empty();
+}
+
+// The first picture, decoded for its size and kept for next().
+bool PictureSequence::decodeFirst(const std::string& name, int& width, int& height,
+                                  std::string& error) {
+  auto first = std::make_unique<Ahead>();
+  if (!readImage(name, first->image, first->error)) {
+    error = name + ": " + first->error;
+    return false;
+  }
+  first->read = true;
+  width = first->image.width;
+  height = first->image.height;
+  ahead_.push_back(std::move(first));
+  aheadAt_ = 1;
+  return true;
 }
 
 bool PictureSequence::nextFromStandardInput(Image& image) {
@@ -97,6 +118,7 @@ void PictureSequence::decodeAhead() {
     Ahead* slot = job.get();
     slot->image = std::move(spare_);
     const std::string* name = &names_[aheadAt_++];
+    slot->queued = true;
     slot->ticket = pool_->submit([slot, name] { slot->read = readImage(*name, slot->image, slot->error); });
     ahead_.push_back(std::move(job));
   }
@@ -112,7 +134,7 @@ bool PictureSequence::nextNamed(Image& image) {
   } else {
     std::unique_ptr<Ahead> done = std::move(ahead_.front());
     ahead_.pop_front();
-    pool_->wait(done->ticket);
+    if (done->queued) pool_->wait(done->ticket);
     read = done->read;
     image = std::move(done->image);
     why = std::move(done->error);

@@ -32,9 +32,11 @@ class PictureSequence {
 
   // The size every picture must have, from the first one; the other named
   // files are checked against it by their headers alone, so that a misfit
-  // is found before anything is written. The first picture of standard
-  // input is read whole for it and kept for next(). The message names the
-  // picture at fault.
+  // is found before anything is written. A format whose size only its
+  // decoder knows (SGI, TIFF, JPEG...) is checked as it is decoded, by the
+  // caller, rather than decoded twice; when it comes first, or the first
+  // picture is on standard input, that picture is read whole here and kept
+  // for next(). The message names the picture at fault.
   bool commonSize(int& width, int& height, std::string& error);
 
   // The next picture; false at the end or on a failure (then error() is
@@ -52,6 +54,7 @@ class PictureSequence {
  private:
   bool nextFromStandardInput(Image& image);
   bool nextNamed(Image& image);
+  bool decodeFirst(const std::string& name, int& width, int& height, std::string& error);
   void decodeAhead();
   std::string label() const;
 
@@ -60,6 +63,7 @@ class PictureSequence {
     Image image;
     std::string error;
     bool read = false;
+    bool queued = false;  // on the pool, under `ticket`
     WorkerPool::Ticket ticket = 0;
   };
 
