@@ -3,6 +3,7 @@
 #include "rgbtool/pictures/worker_pool.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -33,7 +34,14 @@ class StopSignalsHeld {
 }  // namespace
 
 unsigned WorkerPool::suitableThreads() {
-  return std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads);
+  // The cores this process may run on (taskset, a container's share), not
+  // all the machine has.
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  const unsigned cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                             ? static_cast<unsigned>(CPU_COUNT(&allowed))
+                             : std::thread::hardware_concurrency();
+  return std::clamp(cores, 1u, kMostThreads);
 }
 
 WorkerPool::WorkerPool(unsigned threads) {

@@ -41,8 +41,8 @@ class WorkerPool {
   // Drops the tasks not yet begun and waits for those running.
   void cancel();
 
-  // The threads worth having for picture work on this machine: one per
-  // core, at most a few (each costs a picture or two of memory).
+  // The threads worth having for picture work: one per core this process
+  // may use, at most a few (each costs a picture or two of memory).
   static unsigned suitableThreads();
 
  private:
