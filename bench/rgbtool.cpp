@@ -266,9 +266,9 @@ void printRatio(const char* what, const Contender& ours, const Contender& theirs
 
 // Import of PNGs against ffmpeg decoding them. Two sinks: /dev/null (both
 // decode and hand every byte over, nothing stored: the decoding alone) and a
-// new file (import appends through its locked, durable writer, which syncs
-// the stream to the disk before it reports success; ffmpeg leaves its raw
-// file in the page cache).
+// new file on the disk (import --new syncs the stream to the disk before it
+// reports success, so ffmpeg's raw file is synced too, by `sync FILE` in the
+// same timed run).
 bool benchImport(const std::string& work, const std::string& tool, int rounds) {
   const std::string stream = work + "/pictures.rgb";
   const std::string raw = work + "/pictures.raw";
@@ -294,8 +294,10 @@ bool benchImport(const std::string& work, const std::string& tool, int rounds) {
       {"rgbtool import --new OUT PNGs",
        joined(joined({tool, "import", "--new"}, stamps), {work + "/ours.rgb", names}), "", {},
        work + "/ours.rgb", "", true},
-      {"ffmpeg -i PNGs -f rawvideo OUT", joined(decode, {work + "/ffmpeg.raw"}), "", {},
-       work + "/ffmpeg.raw"},
+      {"ffmpeg -i PNGs -f rawvideo OUT; sync OUT",
+       joined({"sh", "-c", "out=$1; shift; \"$@\" && sync \"$out\"", "sh", work + "/ffmpeg.raw"},
+              joined(decode, {work + "/ffmpeg.raw"})),
+       "", {}, work + "/ffmpeg.raw"},
       {"rgbtool import - tiny.png (the base)",
        joined(joined({tool, "import"}, stamps), {"-", tiny}), "", {}}};
   std::printf("import of %d %d x %d PNGs (%.0f MB), %d rounds:\n", kPictures, kInfoWidth,
@@ -405,7 +407,7 @@ bool benchPpmAndInfo(const std::string& work, const std::string& tool, int round
 }
 
 void usage(const char* self) {
-  std::fprintf(stderr, "Usage: %s [--rounds N] [--dir DIR] [--tool PATH] [--only ppm|pictures]\n",
+  std::fprintf(stderr, "Usage: %s [--rounds N] [--dir DIR] [--tool PATH] [--only ppm|pictures] [--keep]\n",
                self);
 }
 
@@ -415,19 +417,23 @@ int main(int argc, char** argv) {
   int rounds = kDefaultRounds;
   std::string dir = std::filesystem::temp_directory_path().string();
   std::string tool = RGBTOOL_PATH;
+  bool keep = false;  // the files made stay, for a closer look
   std::string only;  // "ppm": export to PPM and info; "pictures": import and export of PNGs
   const option longOptions[] = {{"rounds", required_argument, nullptr, 'r'},
                                 {"dir", required_argument, nullptr, 'd'},
                                 {"tool", required_argument, nullptr, 't'},
                                 {"only", required_argument, nullptr, 'o'},
+                                {"keep", no_argument, nullptr, 'k'},
                                 {nullptr, 0, nullptr, 0}};
-  for (int opt; (opt = getopt_long(argc, argv, "r:d:t:o:", longOptions, nullptr)) != -1;) {
+  for (int opt; (opt = getopt_long(argc, argv, "r:d:t:o:k", longOptions, nullptr)) != -1;) {
     if (opt == 'r') {
       rounds = std::max(1, std::atoi(optarg));
     } else if (opt == 'd') {
       dir = optarg;
     } else if (opt == 't') {
       tool = optarg;
+    } else if (opt == 'k') {
+      keep = true;
     } else if (opt == 'o' && (std::strcmp(optarg, "ppm") == 0 || std::strcmp(optarg, "pictures") == 0)) {
       only = optarg;
     } else {
@@ -443,6 +449,10 @@ int main(int argc, char** argv) {
   const bool importOk = only == "ppm" || benchImport(work, tool, rounds);
   const bool pngOk = only == "ppm" || benchExport(work, tool, rounds);
   const bool picturesOk = importOk && pngOk;
-  std::filesystem::remove_all(work);
+  if (keep) {
+    std::printf("the files are kept in %s\n", work.c_str());
+  } else {
+    std::filesystem::remove_all(work);
+  }
   return ppmOk && picturesOk ? 0 : 1;
 }
