@@ -261,8 +261,11 @@ int importInto(Output& output, const Options& options, PictureSequence& pictures
   std::size_t done = 0;
   for (Image image; pictures.next(image); ++done) {
     if (image.width != size.width || image.height != size.height) {
-      report("picture " + std::to_string(done) + " is " + sizeText({image.width, image.height}) +
-             ", not " + sizeText(size) + " as the first");
+      // A named picture is named: one whose size only its decoder tells is
+      // found here, among many.
+      const std::string name = pictures.lastName() == "-" ? "" : " (" + pictures.lastName() + ")";
+      report("picture " + std::to_string(done) + name + " is " +
+             sizeText({image.width, image.height}) + ", not " + sizeText(size) + " as the first");
       output.rollBack(done);
       return kExitFailure;
     }

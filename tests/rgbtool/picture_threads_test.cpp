@@ -201,7 +201,7 @@ TEST(PicturesOnThreads, ForeignPictureOfAnotherSizeIsRefused) {
   const Outcome run = runTool({"import", dir.file("s.rgb"), dir.file("a.sgi"), dir.file("a.ppm"),
                                dir.file("b.sgi"), dir.file("a.sgi")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(has(run.err, "picture 2 is 38 x 23, not 37 x 23")) << run.err;
+  EXPECT_TRUE(has(run.err, "picture 2 (" + dir.file("b.sgi") + ") is 38 x 23, not 37 x 23")) << run.err;
   EXPECT_FALSE(std::filesystem::exists(dir.file("s.rgb")));
 }
 
