@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -135,7 +136,14 @@ class ReplaceOutput {
   }
   bool append(const Image& image, int32_t stamp) {
     std::string error;
-    if (writer_.put(image.pixels.get(), image.width, image.height, stamp, 0, error)) return true;
+    if (writer_.put(image.pixels.get(), image.width, image.height, stamp, 0, error)) {
+      // The stream goes to the disk before it replaces the old one: its
+      // frames start on their way now, while the next pictures decode,
+      // rather than all at once at the end. Only a hint: the sync at the
+      // end is what counts, so a failure here is no failure.
+      sync_file_range(file_.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
+      return true;
+    }
     report(out_ + ": " + error);
     return false;
   }
