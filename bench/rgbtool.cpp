@@ -267,8 +267,8 @@ void printRatio(const char* what, const Contender& ours, const Contender& theirs
 // Import of PNGs against ffmpeg decoding them. Two sinks: /dev/null (both
 // decode and hand every byte over, nothing stored: the decoding alone) and a
 // new file on the disk (import --new syncs the stream to the disk before it
-// reports success, so ffmpeg's raw file is synced too, by `sync FILE` in the
-// same timed run).
+// reports success, as an append does, so ffmpeg's raw file is synced too,
+// by `sync FILE` in the same timed run).
 bool benchImport(const std::string& work, const std::string& tool, int rounds) {
   const std::string stream = work + "/pictures.rgb";
   const std::string raw = work + "/pictures.raw";
@@ -298,6 +298,9 @@ bool benchImport(const std::string& work, const std::string& tool, int rounds) {
        joined({"sh", "-c", "out=$1; shift; \"$@\" && sync \"$out\"", "sh", work + "/ffmpeg.raw"},
               joined(decode, {work + "/ffmpeg.raw"})),
        "", {}, work + "/ffmpeg.raw"},
+      {"rgbtool import OUT PNGs (appending)",
+       joined(joined({tool, "import"}, stamps), {work + "/appended.rgb", names}), "", {},
+       work + "/appended.rgb", "", true},
       {"rgbtool import - tiny.png (the base)",
        joined(joined({tool, "import"}, stamps), {"-", tiny}), "", {}}};
   std::printf("import of %d %d x %d PNGs (%.0f MB), %d rounds:\n", kPictures, kInfoWidth,
@@ -308,9 +311,10 @@ bool benchImport(const std::string& work, const std::string& tool, int rounds) {
   bool ok = true;
   printRatio("to /dev/null", importers[0], importers[1], kPictureTarget, ok);
   printRatio("to a new file", importers[2], importers[3], kPictureTarget, ok);
+  printRatio("appending to a new file", importers[4], importers[3], kPictureTarget, ok);
   const double frameKiB = static_cast<double>(kChannels) * kInfoWidth * kInfoHeight / kKiB;
-  const long base = peakKiB(importers[4]);
-  for (std::size_t i : {std::size_t{0}, std::size_t{2}}) {
+  const long base = peakKiB(importers[5]);
+  for (std::size_t i : {std::size_t{0}, std::size_t{2}, std::size_t{4}}) {
     const double frames = static_cast<double>(peakKiB(importers[i]) - base) / frameKiB;
     const bool met = frames <= kImportMemoryTarget;
     ok = ok && met;
