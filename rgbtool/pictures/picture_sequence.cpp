@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 namespace rgbtool {
 namespace {
@@ -119,7 +120,15 @@ void PictureSequence::decodeAhead() {
     slot->image = std::move(spare_);
     const std::string* name = &names_[aheadAt_++];
     slot->queued = true;
-    slot->ticket = pool_->submit([slot, name] { slot->read = readImage(*name, slot->image, slot->error); });
+    slot->ticket = pool_->submit([slot, name] {
+      // Nothing may leave a thread of the pool; a failure is the picture's.
+      try {
+        slot->read = readImage(*name, slot->image, slot->error);
+      } catch (const std::bad_alloc&) {
+        slot->read = false;
+        slot->error = "out of memory";
+      }
+    });
     ahead_.push_back(std::move(job));
   }
 }

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "rgbtool/pictures/png_encoders.h"
 
-#include <cstring>
+#include <algorithm>
+#include <new>
 
 #include "rgbtool/pictures/image_io.h"
 
@@ -55,8 +56,14 @@ void PngEncoders::encode(const unsigned char* picture, std::string note) {
   slot->error.clear();
   busy_.push_back(std::move(filling_));
   slot->ticket = pool_.submit([slot, picture] {
-    slot->encoded = encodePng(picture, slot->frame.width(), slot->frame.height(),
-                              slot->frame.topRowFirst(), slot->bytes, slot->error);
+    // Nothing may leave a thread of the pool; a failure is the picture's.
+    try {
+      slot->encoded = encodePng(picture, slot->frame.width(), slot->frame.height(),
+                                slot->frame.topRowFirst(), slot->bytes, slot->error);
+    } catch (const std::bad_alloc&) {
+      slot->encoded = false;
+      slot->error = "out of memory";
+    }
   });
 }
 
