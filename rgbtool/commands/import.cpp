@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -77,19 +79,39 @@ std::string framesText(int64_t n) {
   return std::to_string(n) + " frame" + (n == 1 ? "" : "s");
 }
 
+// A stream is synced to the disk before a run reports success: its frames
+// start on their way as they are written, while the next pictures decode,
+// rather than all at once at the end. Only a hint: the sync at the end is
+// what counts, so a failure here is no failure.
+void startWriteback(int fd) {
+  if (fd >= 0) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 // Appending (the default): the toolkit's appender holds the stream's lock
 // for the whole run, checks that the frames continue it and undoes the
 // run on failure or a stop signal.
 class AppendOutput {
  public:
+  ~AppendOutput() {
+    if (written_ >= 0) close(written_);
+  }
   bool open(const std::string& out, const Size& size) {
     out_ = out;
-    if (appender_.open(out, size.width, size.height)) return true;
+    if (appender_.open(out, size.width, size.height)) {
+      // The appended file, for the writeback hint alone (a file's pages
+      // are written back whichever descriptor asks).
+      if (appender_.framesBefore() >= 0)
+        written_ = ::open(out == "-" ? "/dev/stdout" : out.c_str(), O_RDONLY | O_CLOEXEC);
+      return true;
+    }
     report(out + ": " + appender_.error() + "; nothing appended");
     return false;
   }
   bool append(const Image& image, int32_t stamp) {
-    if (appender_.append(image.pixels.get(), stamp)) return true;
+    if (appender_.append(image.pixels.get(), stamp)) {
+      startWriteback(written_);
+      return true;
+    }
     report(out_ + ": " + appender_.error());
     return false;
   }
@@ -111,6 +133,7 @@ class AppendOutput {
  private:
   std::string out_;
   toolkit::StreamAppender appender_;
+  int written_ = -1;
 };
 
 // --new: the stream is made afresh under a temporary name and put in place of
@@ -135,7 +158,10 @@ class ReplaceOutput {
   }
   bool append(const Image& image, int32_t stamp) {
     std::string error;
-    if (writer_.put(image.pixels.get(), image.width, image.height, stamp, 0, error)) return true;
+    if (writer_.put(image.pixels.get(), image.width, image.height, stamp, 0, error)) {
+      startWriteback(file_.fd());
+      return true;
+    }
     report(out_ + ": " + error);
     return false;
   }
@@ -261,8 +287,11 @@ int importInto(Output& output, const Options& options, PictureSequence& pictures
   std::size_t done = 0;
   for (Image image; pictures.next(image); ++done) {
     if (image.width != size.width || image.height != size.height) {
-      report("picture " + std::to_string(done) + " is " + sizeText({image.width, image.height}) +
-             ", not " + sizeText(size) + " as the first");
+      // A named picture is named: one whose size only its decoder tells is
+      // found here, among many.
+      const std::string name = pictures.lastName() == "-" ? "" : " (" + pictures.lastName() + ")";
+      report("picture " + std::to_string(done) + name + " is " +
+             sizeText({image.width, image.height}) + ", not " + sizeText(size) + " as the first");
       output.rollBack(done);
       return kExitFailure;
     }

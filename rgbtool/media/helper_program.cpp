@@ -83,10 +83,19 @@ bool spawnHelper(std::vector<std::string> words, int inFd, int outFd, int errorF
   if (inFd >= 0) posix_spawn_file_actions_adddup2(&actions, inFd, STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
+  // Decoding threads hold the stop signals back; the helper must not.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
-  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned =
+      posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned == 0) return true;
   error = "cannot run the picture helper " + program + ": " + std::strerror(spawned);

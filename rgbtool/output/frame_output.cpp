@@ -8,12 +8,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "rgbtool/edit/salvage_words.h"
 #include "rgbtool/report/diagnostics.h"
 #include "rgbtool/pictures/image_io.h"
 #include "rgbtool/pictures/picture_stamps.h"
+#include "rgbtool/pictures/png_encoders.h"
 #include "rgbtool/output/output_name.h"
 #include "rgbtool/report/progress.h"
 #include "toolkit/frame_source.h"
@@ -51,34 +54,63 @@ std::string outputName(const FrameOutputOptions& options, int64_t index, int32_t
   return numberedName(options) ? expandFramePattern(name, static_cast<int>(index)) : name;
 }
 
-bool writeOne(Job& job, const toolkit::Frame& frame) {
-  const std::string path = outputName(job.options, frame.index(), frame.stamp());
-  std::string line;
+// The filter's picture of a frame, and what it prints with it.
+const unsigned char* pictureOf(Job& job, const toolkit::Frame& frame, std::string& line) {
   const unsigned char* picture = job.filter(frame, line);
-  if (!picture) return false;
-  if (!line.empty()) {
-    if (job.progress) job.progress->suspend();
-    std::fputs(line.c_str(), stdout);
-  }
-  if (job.format == ImageFormat::Raw && !job.toldRawLayout) {
+  if (picture && job.format == ImageFormat::Raw && !job.toldRawLayout) {
     // Bare rows carry no size: say what a reader needs to know.
     job.toldRawLayout = true;
     if (job.progress) job.progress->suspend();
     report("raw frames: -f rawvideo -video_size " + std::to_string(frame.width()) + "x" +
            std::to_string(frame.height()) + " -pixel_format rgb24");
   }
-  std::string error;
+  return picture;
+}
+
+WriteOptions writeOptions(const Job& job, const toolkit::Frame& frame) {
   WriteOptions how;
   how.topRowFirst = frame.topRowFirst();
   how.replace = job.options.overwrite;
   // Replacing the stream being read would lose it, whatever the name says.
   how.inputs = {job.options.file};
-  if (!writeImage(path, job.format, picture, frame.width(), frame.height(), error, how)) {
+  return how;
+}
+
+// Prints the frame's line and writes its picture through `write`.
+bool putOut(Job& job, const toolkit::Frame& frame, const std::string& line,
+            const std::function<bool(const std::string& path, std::string& error)>& write) {
+  const std::string path = outputName(job.options, frame.index(), frame.stamp());
+  if (!line.empty()) {
+    if (job.progress) job.progress->suspend();
+    std::fputs(line.c_str(), stdout);
+  }
+  std::string error;
+  if (!write(path, error)) {
     report(path + ": " + error);
     return false;
   }
   job.written.push_back({frame.index(), frame.stamp(), path});
   return true;
+}
+
+bool writeOne(Job& job, const toolkit::Frame& frame) {
+  std::string line;
+  const unsigned char* picture = pictureOf(job, frame, line);
+  if (!picture) return false;
+  return putOut(job, frame, line, [&](const std::string& path, std::string& error) {
+    return writeImage(path, job.format, picture, frame.width(), frame.height(), error,
+                      writeOptions(job, frame));
+  });
+}
+
+// A finished PNG from the encoders, written in its turn.
+bool putEncoded(Job& job, const std::vector<unsigned char>* bytes, const std::string& failure,
+                const toolkit::Frame& frame, const std::string& line) {
+  return putOut(job, frame, line, [&](const std::string& path, std::string& error) {
+    if (bytes) return writeEncoded(path, *bytes, error, writeOptions(job, frame));
+    error = failure;
+    return false;
+  });
 }
 
 // The stamps file, once every picture it names is written; the pictures
@@ -219,18 +251,50 @@ int writeFrames(const FrameOutputOptions& options, int rowFlags, const FrameFilt
   if (!refuseExisting(options, total, input)) return kExitFailure;
   Progress progress("writing frames", selectedFrames(select, total));
   job.progress = &progress;
-  int64_t written = 0;
-  for (int64_t index = select.start; select.count < 0 || written < select.count;
+  int64_t written = 0;  // pictures out
+  int64_t taken = 0;    // frames read for them
+  // Making a PNG is slow: frames are encoded on several threads and
+  // written in order.
+  std::unique_ptr<PngEncoders> encoders;
+  if (format == ImageFormat::Png)
+    encoders = std::make_unique<PngEncoders>(
+        WorkerPool::suitableThreads(),
+        [&](const std::vector<unsigned char>* bytes, const std::string& failure,
+            const toolkit::Frame& done, const std::string& line) {
+          if (!putEncoded(job, bytes, failure, done, line)) return false;
+          progress.update(static_cast<uint64_t>(++written));
+          return true;
+        });
+  // The pictures still being made are written before the run ends, as
+  // they would have been one by one; false when one of them failed.
+  const auto settle = [&encoders] { return !encoders || encoders->finishAll(); };
+  for (int64_t index = select.start; select.count < 0 || taken < select.count;
        index += select.step) {
     const toolkit::FrameSource::Read positioned = source.seek(index);
-    if (positioned == toolkit::FrameSource::Read::Failed) return failed();
+    if (positioned == toolkit::FrameSource::Read::Failed)
+      return settle() ? failed() : kExitFailure;
+    toolkit::Frame* into = encoders ? encoders->frame() : &frame;
+    if (!into) return kExitFailure;
     const toolkit::FrameSource::Read status =
-        positioned == toolkit::FrameSource::Read::End ? positioned : source.next(frame);
+        positioned == toolkit::FrameSource::Read::End ? positioned : source.next(*into);
     if (status == toolkit::FrameSource::Read::End) break;
-    if (status != toolkit::FrameSource::Read::Frame) return failedAfter(written);
-    if (!writeOne(job, frame)) return kExitFailure;
-    progress.update(static_cast<uint64_t>(++written));
+    if (status != toolkit::FrameSource::Read::Frame)
+      return settle() ? failedAfter(written) : kExitFailure;
+    ++taken;
+    if (!encoders) {
+      if (!writeOne(job, frame)) return kExitFailure;
+      progress.update(static_cast<uint64_t>(++written));
+      continue;
+    }
+    std::string line;
+    const unsigned char* picture = pictureOf(job, *into, line);
+    if (!picture) {
+      settle();
+      return kExitFailure;
+    }
+    encoders->encode(picture, std::move(line));
   }
+  if (!settle()) return kExitFailure;
   if (written > 0 && !writeStamps(options, job.written)) return kExitFailure;
   if (written > 0 && select.count >= 0 && written < select.count) {
     // Frames asked for that the stream does not have: the pictures made stay.

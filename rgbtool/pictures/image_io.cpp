@@ -15,6 +15,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "rgbtool/media/helper_program.h"
@@ -36,6 +37,18 @@ std::string lower(std::string text) {
 }
 
 std::size_t rowBytesOf(int width) { return kChannels * static_cast<std::size_t>(width); }
+
+// Pixels for a width x height picture: the buffer the image holds when it
+// has that size already (a run of pictures decodes into the same one, with
+// no new pages to fault in), else a new one; false when out of memory.
+bool pixelsFor(Image& image, int width, int height) {
+  const std::size_t bytes = rowBytesOf(width) * static_cast<std::size_t>(height);
+  const bool fits = image.pixels && rowBytesOf(image.width) * static_cast<std::size_t>(image.height) == bytes;
+  if (!fits) image.pixels.reset(static_cast<unsigned char*>(std::malloc(bytes)));
+  image.width = width;
+  image.height = height;
+  return image.pixels != nullptr;
+}
 
 const unsigned char* frameRow(const unsigned char* frame, int width, int height, int topRow,
                               bool topRowFirst = false) {
@@ -85,12 +98,45 @@ struct PngContext {
 
 void pngWarning(png_structp, png_const_charp) {}
 
+// Every PNG is written at zlib's middle level, each row with the filter
+// that leaves the smallest sum of magnitudes: small files at a speed that
+// keeps up with a camera, and the settings other encoders call "level 6,
+// mixed prediction", which makes their speed comparable.
+constexpr int kPngLevel = 6;
+constexpr std::size_t kPngChunkBytes = 256 * 1024;  // fewer, larger IDAT chunks
+
+// Where libpng's output goes: a FILE, or memory that grows as it comes.
+struct PngSink {
+  FILE* file = nullptr;
+  std::vector<unsigned char>* memory = nullptr;
+};
+
+void pngToMemory(png_structp png, png_bytep data, png_size_t length) {
+  auto* bytes = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
+  bool grown = true;
+  try {
+    bytes->insert(bytes->end(), data, data + length);
+  } catch (const std::bad_alloc&) {
+    grown = false;
+  }
+  if (!grown) png_error(png, "out of memory");
+}
+
+void pngFlushNothing(png_structp) {}
+
 // libpng reports errors by longjmp. Everything the jump may skip lives in
 // the caller, so this function has no local state to lose.
-bool pngWriteBody(png_structp png, png_infop info, FILE* out, png_bytepp rows, int width,
-                  int height) {
+bool pngWriteBody(png_structp png, png_infop info, const PngSink& sink, png_bytepp rows,
+                  int width, int height) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, out);
+  if (sink.memory) {
+    png_set_write_fn(png, sink.memory, pngToMemory, pngFlushNothing);
+  } else {
+    png_init_io(png, sink.file);
+  }
+  png_set_compression_level(png, kPngLevel);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
+  png_set_compression_buffer_size(png, kPngChunkBytes);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
                8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
@@ -100,12 +146,25 @@ bool pngWriteBody(png_structp png, png_infop info, FILE* out, png_bytepp rows, i
   return true;
 }
 
-bool writePng(int fd, const unsigned char* frame, int width, int height, bool topRowFirst,
-              std::string& error) {
+// The whole PNG into `sink`; false with the reason in `error`.
+bool encodePngTo(const PngSink& sink, const unsigned char* frame, int width, int height,
+                 bool topRowFirst, std::string& error) {
   std::vector<png_bytep> rows(static_cast<std::size_t>(height));
   for (int row = 0; row < height; ++row)
     rows[static_cast<std::size_t>(row)] =
         const_cast<png_bytep>(frameRow(frame, width, height, row, topRowFirst));
+  PngContext context;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, pngFailed,
+                                            pngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  const bool ok = info && pngWriteBody(png, info, sink, rows.data(), width, height);
+  if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+  if (!ok) error = context.error.empty() ? "out of memory" : "PNG: " + context.error;
+  return ok;
+}
+
+bool writePng(int fd, const unsigned char* frame, int width, int height, bool topRowFirst,
+              std::string& error) {
   const int copy = dup(fd);
   FILE* out = copy >= 0 ? fdopen(copy, "wb") : nullptr;
   if (!out) {
@@ -113,13 +172,9 @@ bool writePng(int fd, const unsigned char* frame, int width, int height, bool to
     error = std::string("cannot write: ") + std::strerror(errno);
     return false;
   }
-  PngContext context;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, pngFailed,
-                                            pngWarning);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = info && pngWriteBody(png, info, out, rows.data(), width, height);
-  if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-  if (!ok) error = context.error.empty() ? "out of memory" : "PNG: " + context.error;
+  PngSink sink;
+  sink.file = out;
+  bool ok = encodePngTo(sink, frame, width, height, topRowFirst, error);
   if (std::fflush(out) != 0 && ok) {
     error = std::string("cannot write: ") + std::strerror(errno);
     ok = false;
@@ -156,9 +211,11 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
                    std::to_string(kMaxSide);
     return false;
   }
-  job.image.width = static_cast<int>(pngWidth);
-  job.image.height = static_cast<int>(pngHeight);
-  if (job.headerOnly) return true;
+  if (job.headerOnly) {
+    job.image.width = static_cast<int>(pngWidth);
+    job.image.height = static_cast<int>(pngHeight);
+    return true;
+  }
 
   png_set_expand(png);
   // Rounds to the nearest 8-bit value, as the PPM reader and netpbm do.
@@ -167,13 +224,11 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
   png_set_gray_to_rgb(png);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  const int width = job.image.width;
-  const int height = job.image.height;
+  const int width = static_cast<int>(pngWidth);
+  const int height = static_cast<int>(pngHeight);
   if (png_get_rowbytes(png, info) != rowBytesOf(width))
     png_error(png, "unexpected row layout after conversion to RGB");
-  job.image.pixels.reset(
-      static_cast<unsigned char*>(std::malloc(rowBytesOf(width) * static_cast<std::size_t>(height))));
-  if (!job.image.pixels) png_error(png, "out of memory");
+  if (!pixelsFor(job.image, width, height)) png_error(png, "out of memory");
   job.rows.resize(static_cast<std::size_t>(height));
   for (int row = 0; row < height; ++row)
     job.rows[static_cast<std::size_t>(row)] = const_cast<png_bytep>(
@@ -187,18 +242,19 @@ bool readPng(FILE* in, Image& image, bool headerOnly, std::string& error) {
   PngContext context;
   PngRead job;
   job.headerOnly = headerOnly;
+  job.image = std::move(image);
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, pngFailed,
                                            pngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   const bool ok = info && pngReadBody(png, info, in, job);
   if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+  image = std::move(job.image);
   if (!ok) {
     error = !job.tooLarge.empty()       ? job.tooLarge
             : context.error.empty() ? "out of memory"
                                     : "PNG: " + context.error;
     return false;
   }
-  image = std::move(job.image);
   return true;
 }
 
@@ -292,14 +348,10 @@ bool readPpmRaster(FILE* in, const PpmHeader& header, Image& image, std::string&
     error = "PPM: picture data ends early";
     return false;
   }
-  image.pixels.reset(
-      static_cast<unsigned char*>(std::malloc(rowBytes * static_cast<std::size_t>(header.height))));
-  if (!image.pixels) {
+  if (!pixelsFor(image, header.width, header.height)) {
     error = "out of memory";
     return false;
   }
-  image.width = header.width;
-  image.height = header.height;
   const std::size_t sampleBytes = header.maxval > kMaxByteSample ? 2 : 1;
   std::vector<unsigned char> line(rowSamples * sampleBytes);
   for (int row = 0; row < header.height; ++row) {
@@ -463,44 +515,65 @@ bool writeImageTo(toolkit::Output& out, ImageFormat format, const unsigned char*
   return false;
 }
 
-bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
-                int width, int height, std::string& error, const WriteOptions& how) {
-  if (emptyPicture(width, height, error)) return false;
+namespace {
+
+bool openPicture(const std::string& path, const WriteOptions& how, toolkit::Output& out,
+                 std::string& error) {
   toolkit::OutputRules rules;
   rules.overwrite = how.replace;
   rules.inputs = how.inputs;
-  toolkit::Output out;
-  if (!out.open(path, rules)) {
-    error = out.error();
-    return false;
-  }
-  return writeImageTo(out, format, frame, width, height, error, how.topRowFirst);
+  if (out.open(path, rules)) return true;
+  error = out.error();
+  return false;
 }
 
-bool readImageSize(const std::string& path, int& width, int& height, std::string& error) {
-  PictureFile file;
-  if (!file.open(path, error)) {
-    if (!file.foreign()) return false;
-    // The other formats are read whole for their size: they are the rarer
-    // ones, and their decoders tell the size only by decoding.
-    Image image;
-    if (!decodeWithHelper(path, image, error)) return false;
-    width = image.width;
-    height = image.height;
-    return true;
+}  // namespace
+
+bool writeImage(const std::string& path, ImageFormat format, const unsigned char* frame,
+                int width, int height, std::string& error, const WriteOptions& how) {
+  if (emptyPicture(width, height, error)) return false;
+  toolkit::Output out;
+  return openPicture(path, how, out, error) &&
+         writeImageTo(out, format, frame, width, height, error, how.topRowFirst);
+}
+
+bool encodePng(const unsigned char* frame, int width, int height, bool topRowFirst,
+               std::vector<unsigned char>& bytes, std::string& error) {
+  bytes.clear();
+  if (emptyPicture(width, height, error)) return false;
+  PngSink sink;
+  sink.memory = &bytes;
+  return encodePngTo(sink, frame, width, height, topRowFirst, error);
+}
+
+bool writeEncoded(const std::string& path, const std::vector<unsigned char>& bytes,
+                  std::string& error, const WriteOptions& how) {
+  toolkit::Output out;
+  if (!openPicture(path, how, out, error)) return false;
+  if (!toolkit::writeAll(out.fd(), bytes.data(), bytes.size())) {
+    error = std::string("cannot write: ") + std::strerror(errno);
+    return false;
   }
+  if (out.commit()) return true;
+  error = out.error();
+  return false;
+}
+
+SizeRead readImageSize(const std::string& path, int& width, int& height, std::string& error) {
+  PictureFile file;
+  if (!file.open(path, error)) return file.foreign() ? SizeRead::Foreign : SizeRead::Failed;
   if (file.isPng()) {
     Image image;
-    if (!readPng(file.get(), image, true, error)) return false;
+    if (!readPng(file.get(), image, true, error)) return SizeRead::Failed;
     width = image.width;
     height = image.height;
-    return true;
+    return SizeRead::Known;
   }
   PpmHeader header;
-  if (!readPpmHeader(file.get(), file.ppmKind(), header, error)) return false;
+  if (!readPpmHeader(file.get(), file.ppmKind(), header, error)) return SizeRead::Failed;
   width = header.width;
   height = header.height;
-  return true;
+  return SizeRead::Known;
 }
 
 bool readImage(const std::string& path, Image& image, std::string& error) {

@@ -44,6 +44,14 @@ bool writeImage(const std::string& path, ImageFormat format, const unsigned char
 bool writeImageTo(toolkit::Output& out, ImageFormat format, const unsigned char* frame,
                   int width, int height, std::string& error, bool topRowFirst = false);
 
+// A frame as a PNG in memory, for encoding away from the thread that
+// writes the pictures out in order; then written by writeEncoded(), which
+// follows the rules of writeImage().
+bool encodePng(const unsigned char* frame, int width, int height, bool topRowFirst,
+               std::vector<unsigned char>& bytes, std::string& error);
+bool writeEncoded(const std::string& path, const std::vector<unsigned char>& bytes,
+                  std::string& error, const WriteOptions& how = {});
+
 // A picture read into frame order: interleaved RGB, bottom row first.
 struct Image {
   toolkit::Pixels pixels;
@@ -52,8 +60,10 @@ struct Image {
 };
 
 // Reads only as much of a PNG, PPM or PGM file as its size needs. The
-// format is recognised by content, not by name.
-bool readImageSize(const std::string& path, int& width, int& height, std::string& error);
+// format is recognised by content, not by name. Other formats tell their
+// size only to a decoder: Foreign, and the size is not read.
+enum class SizeRead { Known, Foreign, Failed };
+SizeRead readImageSize(const std::string& path, int& width, int& height, std::string& error);
 // Reads a whole PNG, PPM or PGM picture; palettes, grey and 16-bit samples
 // are turned into 8-bit RGB and an alpha channel is dropped.
 bool readImage(const std::string& path, Image& image, std::string& error);

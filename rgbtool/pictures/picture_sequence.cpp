@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 namespace rgbtool {
 namespace {
@@ -15,6 +16,14 @@ std::string sizeText(int width, int height) {
 }
 
 }  // namespace
+
+PictureSequence::PictureSequence(std::vector<std::string> names, unsigned threads)
+    : names_(std::move(names)), window_(std::max(threads, 1u)) {
+  if (threads > 0 && names_.size() > 1) pool_ = std::make_unique<WorkerPool>(threads);
+}
+
+// The pool goes first: no decode may still be writing into `ahead_`.
+PictureSequence::~PictureSequence() { pool_.reset(); }
 
 std::string PictureSequence::label() const {
   if (names_[at_] != kStandardInput) return names_[at_];
@@ -39,9 +48,14 @@ bool PictureSequence::commonSize(int& width, int& height, std::string& error) {
       w = peeked_.width;
       h = peeked_.height;
       name = "the first picture on standard input";
-    } else if (!readImageSize(name, w, h, why)) {
-      error = name + ": " + why;
-      return false;
+    } else {
+      const SizeRead size = readImageSize(name, w, h, why);
+      if (size == SizeRead::Failed) {
+        error = name + ": " + why;
+        return false;
+      }
+      if (size == SizeRead::Foreign && i > 0) continue;
+      if (size == SizeRead::Foreign && !decodeFirst(name, w, h, error)) return false;
     }
     if (i == 0) {
       width = w;
@@ -54,6 +68,22 @@ bool PictureSequence::commonSize(int& width, int& height, std::string& error) {
     }
   }
   return !names_.empty();
+}
+
+// The first picture, decoded for its size and kept for next().
+bool PictureSequence::decodeFirst(const std::string& name, int& width, int& height,
+                                  std::string& error) {
+  auto first = std::make_unique<Ahead>();
+  if (!readImage(name, first->image, first->error)) {
+    error = name + ": " + first->error;
+    return false;
+  }
+  first->read = true;
+  width = first->image.width;
+  height = first->image.height;
+  ahead_.push_back(std::move(first));
+  aheadAt_ = 1;
+  return true;
 }
 
 bool PictureSequence::nextFromStandardInput(Image& image) {
@@ -78,17 +108,64 @@ bool PictureSequence::nextFromStandardInput(Image& image) {
   return true;
 }
 
-bool PictureSequence::next(Image& image) {
-  while (at_ < names_.size()) {
-    if (names_[at_] != kStandardInput) {
-      std::string why;
-      if (!readImage(names_[at_], image, why)) {
-        error_ = label() + ": " + why;
-        return false;
+// Keeps up to `window_` named files decoding, those that follow the one
+// now due, up to the next standard input.
+void PictureSequence::decodeAhead() {
+  if (!pool_) return;
+  aheadAt_ = std::max(aheadAt_, at_);
+  while (ahead_.size() < window_ && aheadAt_ < names_.size() &&
+         names_[aheadAt_] != kStandardInput) {
+    auto job = std::make_unique<Ahead>();
+    Ahead* slot = job.get();
+    slot->image = std::move(spare_);
+    const std::string* name = &names_[aheadAt_++];
+    slot->queued = true;
+    slot->ticket = pool_->submit([slot, name] {
+      // Nothing may leave a thread of the pool; a failure is the picture's.
+      try {
+        slot->read = readImage(*name, slot->image, slot->error);
+      } catch (const std::bad_alloc&) {
+        slot->read = false;
+        slot->error = "out of memory";
       }
-      lastAt_ = at_++;
-      return true;
-    }
+    });
+    ahead_.push_back(std::move(job));
+  }
+}
+
+bool PictureSequence::nextNamed(Image& image) {
+  std::string why;
+  bool read = false;
+  decodeAhead();
+  if (ahead_.empty()) {
+    image = std::move(spare_);
+    read = readImage(names_[at_], image, why);
+  } else {
+    std::unique_ptr<Ahead> done = std::move(ahead_.front());
+    ahead_.pop_front();
+    if (done->queued) pool_->wait(done->ticket);
+    read = done->read;
+    image = std::move(done->image);
+    why = std::move(done->error);
+  }
+  if (!read) {
+    // The pictures after it are not wanted: nothing of the run is kept.
+    if (pool_) pool_->cancel();
+    ahead_.clear();
+    error_ = label() + ": " + why;
+    return false;
+  }
+  lastAt_ = at_++;
+  return true;
+}
+
+bool PictureSequence::next(Image& image) {
+  // The caller's last picture is done with: its buffer takes the next one
+  // to be decoded, rather than count among those held meanwhile.
+  spare_ = std::move(image);
+  image = {};
+  while (at_ < names_.size()) {
+    if (names_[at_] != kStandardInput) return nextNamed(image);
     lastAt_ = at_;
     if (nextFromStandardInput(image)) return true;
     if (!error_.empty()) return false;
