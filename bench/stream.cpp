@@ -305,6 +305,13 @@ void printRatio(const char* figure, const Pair& pair, const char* target, double
               must <= 0 ? "" : ratio <= must ? "ok" : "MISSED");
 }
 
+void printRounds(const char* figure, const Pair& pair) {
+  std::printf("%s, library / plain by round:", figure);
+  for (std::size_t r = 0; r < pair.library.size() && r < pair.plain.size(); ++r)
+    std::printf(" %.3f/%.3f", pair.library[r], pair.plain[r]);
+  std::printf("\n");
+}
+
 struct Options {
   int frames = 100;
   int rounds = kDefaultRounds;
@@ -377,6 +384,12 @@ int drive(const std::string& self, const Options& o) {
               "  every write)\n");
   std::printf("pipe: %d frames of %dx%d through a FIFO: %.0f frames/s, %.0f lost\n", kPipeFrames,
               kPipeWidth, kPipeHeight, kPipeFrames / median(pipeSeconds), lost);
+  // The rounds themselves, so that a median that sits between two regimes
+  // of the machine (memory it has to provide afresh, a neighbour's load)
+  // shows as such.
+  printRounds(o.huge[0] ? "cold load, huge pages on" : "cold load", cold[0]);
+  printRounds("warm load", warm);
+  printRounds("write", write);
   return 0;
 }
 
