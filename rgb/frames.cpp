@@ -202,6 +202,13 @@ void planesOf(const unsigned char* pixels, std::size_t width, std::size_t height
               unsigned char* planes) {
   const std::size_t plane = width * height;
   unsigned char* red = planes;
+  if (flags & RGB_PLANAR) {
+    for (std::size_t c = 0; c < kChannels; ++c)
+      for (std::size_t r = 0; r < height; ++r)
+        std::memcpy(red + c * plane + r * width,
+                    pixels + c * plane + memoryRow(r, height, flags) * width, width);
+    return;
+  }
   if (!(flags & RGB_TOP_ROW_FIRST)) {
     deinterleave(pixels, plane, red, red + plane, red + 2 * plane);
     return;

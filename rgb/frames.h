@@ -92,8 +92,9 @@ int gatherPixels(FILE* stream, const Shape& shape, Scratch& scratch, std::size_t
 void storePixels(const unsigned char* planes, std::size_t got, const Shape& shape, int flags,
                  unsigned char* out);
 
-// The planes of a width x height RGB frame from interleaved pixels (top row
-// first with RGB_TOP_ROW_FIRST), into `planes` (3 * width * height bytes).
+// The planes of a width x height RGB frame from interleaved pixels, or from
+// planes (RGB_PLANAR), top row first with RGB_TOP_ROW_FIRST, into `planes`
+// (3 * width * height bytes).
 void planesOf(const unsigned char* pixels, std::size_t width, std::size_t height, int flags,
               unsigned char* planes);
 

@@ -247,7 +247,10 @@ RGB_API int rgb_writer_open(rgb_writer** writer, const char* path);
  * frame, never closed by the library). On failure *writer is set to NULL. */
 RGB_API int rgb_writer_from_file(rgb_writer** writer, FILE* stream);
 /* Appends one RGB frame from interleaved pixels (width * height * 3 bytes,
- * row 0 first, or the top row first with RGB_TOP_ROW_FIRST). Sides must be
+ * row 0 first, or the top row first with RGB_TOP_ROW_FIRST), or with
+ * RGB_PLANAR from its red, green and blue planes one after another (the
+ * same size; without RGB_TOP_ROW_FIRST that is the frame as stored, written
+ * from the caller's buffer with no copy). Sides must be
  * 0 .. 65,535. On a file opened by path the append must continue the
  * stream: a frame of another size than the file's frames is refused with
  * RGB_ESIZECHANGE, a file that does not begin with a valid header with that

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kKnownFlags = RGB_TOP_ROW_FIRST | RGB_CUT_PARTIAL;
+constexpr int kKnownFlags = RGB_TOP_ROW_FIRST | RGB_CUT_PARTIAL | RGB_PLANAR;
 
 // Writes every byte of the pieces, resuming after short writes.
 bool writeAll(int fd, iovec* pieces, int count) {
@@ -46,7 +46,8 @@ bool writeAll(int fd, iovec* pieces, int count) {
   return true;
 }
 
-// One call's frames: all of one size, interleaved one after another.
+// One call's frames: all of one size, one after another, interleaved or
+// (RGB_PLANAR) as stored.
 struct Batch {
   const unsigned char* pixels;
   rgb::Shape shape;
@@ -57,6 +58,9 @@ struct Batch {
   const unsigned char* frame(int64_t n) const {
     return pixels ? pixels + static_cast<std::size_t>(n) * frameBytes() : nullptr;
   }
+  // Frames given as stored go out from the caller's buffer, with no copy.
+  bool asStored() const { return (flags & RGB_PLANAR) && !(flags & RGB_TOP_ROW_FIRST); }
+  bool needsScratch() const { return !asStored() && frameBytes() > 0; }
 };
 
 }  // namespace
@@ -69,11 +73,13 @@ struct rgb_writer {
 
   ~rgb_writer() { std::free(path); }
 
-  // Frame n of the batch in stream form: its header, and its planes in the
-  // scratch (reserved by the caller).
-  RGBHeader prepare(const Batch& batch, int64_t n) {
+  // Frame n of the batch in stream form: its header, and its planes, in the
+  // scratch (reserved by the caller) unless the caller's frame is stored form
+  // already.
+  RGBHeader prepare(const Batch& batch, int64_t n, const unsigned char** stored) {
     const rgb::Shape& shape = batch.shape;
-    if (batch.frameBytes() > 0)
+    *stored = batch.asStored() ? batch.frame(n) : planes.data();
+    if (batch.needsScratch())
       rgb::planesOf(batch.frame(n), static_cast<std::size_t>(shape.width),
                     static_cast<std::size_t>(shape.height), batch.flags, planes.data());
     RGBHeader header = rgb::streamHeader(static_cast<uint16_t>(shape.width),
@@ -94,8 +100,10 @@ struct rgb_writer {
       return RGB_EIO;
     }
     for (int64_t n = 0; n < batch.frames; ++n) {
-      RGBHeader header = prepare(batch, n);
-      iovec pieces[] = {{&header, rgb::kHeaderSize}, {planes.data(), batch.frameBytes()}};
+      const unsigned char* stored = nullptr;
+      RGBHeader header = prepare(batch, n, &stored);
+      iovec pieces[] = {{&header, rgb::kHeaderSize},
+                        {const_cast<unsigned char*>(stored), batch.frameBytes()}};
       if (!writeAll(fd, pieces, batch.frameBytes() > 0 ? 2 : 1)) {
         const int saved = errno;
         lock.undo(total);
@@ -109,9 +117,10 @@ struct rgb_writer {
   int put(const Batch& batch) {
     const rgb::StreamLock lock(stream);
     for (int64_t n = 0; n < batch.frames; ++n) {
-      const RGBHeader header = prepare(batch, n);
+      const unsigned char* stored = nullptr;
+      const RGBHeader header = prepare(batch, n, &stored);
       if (fwrite_unlocked(&header, 1, rgb::kHeaderSize, stream) < rgb::kHeaderSize ||
-          fwrite_unlocked(planes.data(), 1, batch.frameBytes(), stream) < batch.frameBytes() ||
+          fwrite_unlocked(stored, 1, batch.frameBytes(), stream) < batch.frameBytes() ||
           fflush_unlocked(stream) != 0)
         return RGB_EIO;
     }
@@ -174,7 +183,7 @@ int rgb_writer_put_frames(rgb_writer* writer, const unsigned char* pixels, int w
       !streamBytes(batch.shape, frames, &total))
     return RGB_ETOOLARGE;
   if (!stamps || (pixelBytes > 0 && !pixels)) return RGB_EINVAL;
-  if (!writer->planes.reserve(batch.frameBytes())) return RGB_ENOMEM;
+  if (batch.needsScratch() && !writer->planes.reserve(batch.frameBytes())) return RGB_ENOMEM;
   const rgb::HeldSizeLimitSignal held;
   return writer->fd >= 0 ? writer->append(batch, total) : writer->put(batch);
 }

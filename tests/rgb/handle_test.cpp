@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <set>
 #include <string>
@@ -387,20 +388,54 @@ TEST_F(Handles, PipesAreReadInOrderButNotCountedOrSought) {
   EXPECT_EQ(producer.wait(), 0);
 }
 
+// The planes of frame n as stored (bottom row first), or top row first.
+Bytes storedPlanes(const Bytes& image, int n, bool topFirst) {
+  const Bytes stored = rgbtest::frameBytes(image, n, kWidth, kHeight, 0, 3);
+  Bytes planes(stored.begin() + 512, stored.end());
+  if (!topFirst) return planes;
+  const std::size_t width = kWidth;
+  const std::size_t height = kHeight;
+  Bytes flipped(planes.size());
+  for (std::size_t c = 0; c < 3; ++c)
+    for (std::size_t r = 0; r < height; ++r)
+      std::memcpy(&flipped[(c * height + height - 1 - r) * width], &planes[(c * height + r) * width],
+                  width);
+  return flipped;
+}
+
+// Every layout a frame may be given in, to a file and to a borrowed stream.
 TEST_F(Handles, WriterAppendsFramesTheClassicReaderReadsBack) {
+  const Bytes flipped = topRowFirst(image, 1, kWidth, kHeight);
+  const Bytes planes = storedPlanes(image, 2, false);
+  const Bytes planesTopFirst = storedPlanes(image, 0, true);
+  auto putAll = [&](rgb_writer* writer) {
+    EXPECT_EQ(rgb_writer_put(writer, image.data(), kWidth, kHeight, 11, 0), RGB_OK);
+    EXPECT_EQ(rgb_writer_put(writer, flipped.data(), kWidth, kHeight, 12, RGB_TOP_ROW_FIRST),
+              RGB_OK);
+    EXPECT_EQ(rgb_writer_put(writer, planes.data(), kWidth, kHeight, 13, RGB_PLANAR), RGB_OK);
+    EXPECT_EQ(rgb_writer_put(writer, planesTopFirst.data(), kWidth, kHeight, 14,
+                             RGB_PLANAR | RGB_TOP_ROW_FIRST),
+              RGB_OK);
+    EXPECT_EQ(rgb_writer_put(writer, image.data(), 65536, 1, 0, 0), RGB_ETOOLARGE);
+    EXPECT_EQ(rgb_writer_put(writer, nullptr, kWidth, kHeight, 0, 0), RGB_EINVAL);
+    EXPECT_EQ(rgb_writer_close(writer), RGB_OK);
+  };
+  Bytes expected = rgbtest::streamBytes(image, 3, kWidth, kHeight, {11, 12, 13});
+  const Bytes again = rgbtest::frameBytes(image, 0, kWidth, kHeight, 14, 3);
+  expected.insert(expected.end(), again.begin(), again.end());
+
   const std::string path = dir.file("w.rgb");
   rgb_writer* writer = nullptr;
   ASSERT_EQ(rgb_writer_open(&writer, path.c_str()), RGB_OK);
-  EXPECT_EQ(rgb_writer_put(writer, image.data(), kWidth, kHeight, 11, 0), RGB_OK);
-  const Bytes flipped = topRowFirst(image, 1, kWidth, kHeight);
-  EXPECT_EQ(rgb_writer_put(writer, flipped.data(), kWidth, kHeight, 12, RGB_TOP_ROW_FIRST),
-            RGB_OK);
-  EXPECT_EQ(rgb_writer_put(writer, image.data(), 65536, 1, 0, 0), RGB_ETOOLARGE);
-  EXPECT_EQ(rgb_writer_put(writer, nullptr, kWidth, kHeight, 0, 0), RGB_EINVAL);
-  EXPECT_EQ(rgb_writer_close(writer), RGB_OK);
-
-  const Bytes expected = rgbtest::streamBytes(image, 2, kWidth, kHeight, {11, 12});
+  putAll(writer);
   EXPECT_EQ(rgbtest::readFile(path), expected);
+
+  const std::string borrowed = dir.file("b.rgb");
+  rgbtest::Stream stream(std::fopen(borrowed.c_str(), "wb"));
+  ASSERT_TRUE(stream);
+  ASSERT_EQ(rgb_writer_from_file(&writer, stream.get()), RGB_OK);
+  putAll(writer);
+  EXPECT_EQ(rgbtest::readFile(borrowed), expected);
 }
 
 TEST_F(Handles, WritersReportAFullDevice) {
