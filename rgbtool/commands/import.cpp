@@ -90,6 +90,9 @@ void startWriteback(int fd) {
 // Appending (the default): the toolkit's appender holds the stream's lock
 // for the whole run, checks that the frames continue it and undoes the
 // run on failure or a stop signal.
+// How the writer is to take a picture's pixels.
+int layoutFlags(const Image& image) { return image.planar ? RGB_PLANAR : 0; }
+
 class AppendOutput {
  public:
   ~AppendOutput() {
@@ -108,7 +111,7 @@ class AppendOutput {
     return false;
   }
   bool append(const Image& image, int32_t stamp) {
-    if (appender_.append(image.pixels.get(), stamp)) {
+    if (appender_.append(image.pixels.get(), stamp, layoutFlags(image))) {
       startWriteback(written_);
       return true;
     }
@@ -158,7 +161,8 @@ class ReplaceOutput {
   }
   bool append(const Image& image, int32_t stamp) {
     std::string error;
-    if (writer_.put(image.pixels.get(), image.width, image.height, stamp, 0, error)) {
+    if (writer_.put(image.pixels.get(), image.width, image.height, stamp, layoutFlags(image),
+                    error)) {
       startWriteback(file_.fd());
       return true;
     }
@@ -376,6 +380,9 @@ int run(const Options& options) {
     return kExitFailure;
   }
   PictureSequence pictures(images);
+  // A PNG decoded straight into a frame's planes is appended from its own
+  // buffer: no second frame of memory for the writer to rearrange it in.
+  pictures.preferLayout(Layout::PlanesIfCheap);
   Size size;
   if (!pictures.commonSize(size.width, size.height, failure)) {
     report(failure + "; nothing appended");

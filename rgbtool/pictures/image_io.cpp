@@ -190,10 +190,32 @@ bool writePng(int fd, const unsigned char* frame, int width, int height, bool to
 // of libpng skips destructors in the function that called setjmp.
 struct PngRead {
   bool headerOnly = false;
+  Layout layout = Layout::Interleaved;
   std::string tooLarge;
   Image image;
   std::vector<png_bytep> rows;
+  std::vector<png_byte> row;
 };
+
+// Rows decoded one at a time, each split at once into the planes: the
+// picture is never held interleaved, so a stream takes it as it is.
+void pngReadPlanes(png_structp png, PngRead& job) {
+  const auto width = static_cast<std::size_t>(job.image.width);
+  const auto height = static_cast<std::size_t>(job.image.height);
+  const std::size_t plane = width * height;
+  job.row.resize(rowBytesOf(job.image.width));
+  for (std::size_t top = 0; top < height; ++top) {
+    png_read_row(png, job.row.data(), nullptr);
+    unsigned char* red = job.image.pixels.get() + (height - 1 - top) * width;
+    const png_byte* pixel = job.row.data();
+    for (std::size_t x = 0; x < width; ++x, pixel += kChannels) {
+      red[x] = pixel[0];
+      red[plane + x] = pixel[1];
+      red[2 * plane + x] = pixel[2];
+    }
+  }
+  job.image.planar = true;
+}
 
 bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
   if (setjmp(png_jmpbuf(png))) return false;
@@ -222,13 +244,18 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
   png_set_scale_16(png);
   png_set_strip_alpha(png);
   png_set_gray_to_rgb(png);
-  png_set_interlace_handling(png);
+  const bool interlaced = png_set_interlace_handling(png) > 1;
   png_read_update_info(png, info);
   const int width = static_cast<int>(pngWidth);
   const int height = static_cast<int>(pngHeight);
   if (png_get_rowbytes(png, info) != rowBytesOf(width))
     png_error(png, "unexpected row layout after conversion to RGB");
   if (!pixelsFor(job.image, width, height)) png_error(png, "out of memory");
+  if (job.layout == Layout::PlanesIfCheap && !interlaced) {
+    pngReadPlanes(png, job);
+    png_read_end(png, nullptr);
+    return true;
+  }
   job.rows.resize(static_cast<std::size_t>(height));
   for (int row = 0; row < height; ++row)
     job.rows[static_cast<std::size_t>(row)] = const_cast<png_bytep>(
@@ -238,11 +265,14 @@ bool pngReadBody(png_structp png, png_infop info, FILE* in, PngRead& job) {
   return true;
 }
 
-bool readPng(FILE* in, Image& image, bool headerOnly, std::string& error) {
+bool readPng(FILE* in, Image& image, bool headerOnly, std::string& error,
+             Layout layout = Layout::Interleaved) {
   PngContext context;
   PngRead job;
   job.headerOnly = headerOnly;
+  job.layout = layout;
   job.image = std::move(image);
+  job.image.planar = false;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, pngFailed,
                                            pngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -576,10 +606,11 @@ SizeRead readImageSize(const std::string& path, int& width, int& height, std::st
   return SizeRead::Known;
 }
 
-bool readImage(const std::string& path, Image& image, std::string& error) {
+bool readImage(const std::string& path, Image& image, std::string& error, Layout layout) {
+  image.planar = false;
   PictureFile file;
   if (!file.open(path, error)) return file.foreign() && decodeWithHelper(path, image, error);
-  if (file.isPng()) return readPng(file.get(), image, false, error);
+  if (file.isPng()) return readPng(file.get(), image, false, error, layout);
   return readPpm(file.get(), file.ppmKind(), image, error);
 }
 
@@ -595,6 +626,7 @@ NextPicture readNextPicture(FILE* in, Image& image, std::string& error) {
     return NextPicture::Failed;
   }
   std::ungetc(c, in);
+  image.planar = false;
   char ppmKind = 0;
   const Kind kind = readKind(in, ppmKind);
   bool read = false;

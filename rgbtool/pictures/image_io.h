@@ -52,12 +52,20 @@ bool encodePng(const unsigned char* frame, int width, int height, bool topRowFir
 bool writeEncoded(const std::string& path, const std::vector<unsigned char>& bytes,
                   std::string& error, const WriteOptions& how = {});
 
-// A picture read into frame order: interleaved RGB, bottom row first.
+// A picture read into frame order: interleaved RGB, bottom row first, or,
+// when `planar`, the planes as a frame stores them (red, green, blue, each
+// bottom row first), which a stream takes with no copy.
 struct Image {
   toolkit::Pixels pixels;
   int width = 0;
   int height = 0;
+  bool planar = false;
 };
+
+// What a reader of pictures would rather have; a picture that cannot be
+// decoded a row at a time (an interlaced PNG, other formats) comes
+// interleaved all the same.
+enum class Layout { Interleaved, PlanesIfCheap };
 
 // Reads only as much of a PNG, PPM or PGM file as its size needs. The
 // format is recognised by content, not by name. Other formats tell their
@@ -66,7 +74,8 @@ enum class SizeRead { Known, Foreign, Failed };
 SizeRead readImageSize(const std::string& path, int& width, int& height, std::string& error);
 // Reads a whole PNG, PPM or PGM picture; palettes, grey and 16-bit samples
 // are turned into 8-bit RGB and an alpha channel is dropped.
-bool readImage(const std::string& path, Image& image, std::string& error);
+bool readImage(const std::string& path, Image& image, std::string& error,
+               Layout layout = Layout::Interleaved);
 
 enum class NextPicture { Read, End, Failed };
 // Reads the picture that starts where `in` stands and leaves `in` right

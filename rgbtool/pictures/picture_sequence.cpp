@@ -74,7 +74,7 @@ bool PictureSequence::commonSize(int& width, int& height, std::string& error) {
 bool PictureSequence::decodeFirst(const std::string& name, int& width, int& height,
                                   std::string& error) {
   auto first = std::make_unique<Ahead>();
-  if (!readImage(name, first->image, first->error)) {
+  if (!readImage(name, first->image, first->error, layout_)) {
     error = name + ": " + first->error;
     return false;
   }
@@ -120,10 +120,10 @@ void PictureSequence::decodeAhead() {
     slot->image = std::move(spare_);
     const std::string* name = &names_[aheadAt_++];
     slot->queued = true;
-    slot->ticket = pool_->submit([slot, name] {
+    slot->ticket = pool_->submit([slot, name, layout = layout_] {
       // Nothing may leave a thread of the pool; a failure is the picture's.
       try {
-        slot->read = readImage(*name, slot->image, slot->error);
+        slot->read = readImage(*name, slot->image, slot->error, layout);
       } catch (const std::bad_alloc&) {
         slot->read = false;
         slot->error = "out of memory";
@@ -139,7 +139,7 @@ bool PictureSequence::nextNamed(Image& image) {
   decodeAhead();
   if (ahead_.empty()) {
     image = std::move(spare_);
-    read = readImage(names_[at_], image, why);
+    read = readImage(names_[at_], image, why, layout_);
   } else {
     std::unique_ptr<Ahead> done = std::move(ahead_.front());
     ahead_.pop_front();

@@ -39,6 +39,10 @@ class PictureSequence {
   // for next(). The message names the picture at fault.
   bool commonSize(int& width, int& height, std::string& error);
 
+  // The layout next() should give pictures in where that is cheap; set it
+  // before the first call of commonSize() or next().
+  void preferLayout(Layout layout) { layout_ = layout; }
+
   // The next picture; false at the end or on a failure (then error() is
   // not empty and names the picture).
   bool next(Image& image);
@@ -76,6 +80,7 @@ class PictureSequence {
   Image peeked_;
   std::string error_;
   Image spare_;                 // a picture given out before, for its buffer
+  Layout layout_ = Layout::Interleaved;
   unsigned window_;             // named files decoded at a time
   std::size_t aheadAt_ = 0;     // the name the next decode ahead takes
   std::deque<std::unique_ptr<Ahead>> ahead_;  // for names at_, at_ + 1...
