@@ -16,6 +16,7 @@
 #include "rgb/frames.h"
 #include "rgb/header.h"
 #include "rgb/messages.h"
+#include "rgb/planes_ahead.h"
 #include "rgb/rgb.h"
 #include "rgb/size_limit.h"
 
@@ -146,25 +147,24 @@ int writeRGBTimeStream(FILE* stream, const unsigned char* images, int width, int
   const auto w = static_cast<std::size_t>(width);
   const auto h = static_cast<std::size_t>(height);
   const std::size_t frameBytes = w * h * rgb::kChannels;
-  rgb::Malloced<unsigned char> planes(static_cast<unsigned char*>(rgb::allocate(frameBytes)));
-  if (!planes) {
-    rgb::say(stderr, "no memory for scanline.\n");
-    return 0;
-  }
   const rgb::StreamLock lock(stream);
   RGBHeader header = rgb::streamHeader(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
-  for (int n = 0; n < frames; ++n) {
+  auto putFrame = [&](int64_t at, const unsigned char* planes) {
+    const int n = static_cast<int>(at);
     rgb::setStreamTimestamp(&header, times[n]);
     if (!writeRGBHeader(stream, &header)) {
       rgb::say(stdout, "error writing header of frame no %d.\n", n);
-      return 0;
+      return false;
     }
-    rgb::planesOf(images + static_cast<std::size_t>(n) * frameBytes, w, h, 0, planes.get());
-    if (fwrite_unlocked(planes.get(), 1, frameBytes, stream) < frameBytes) {
+    if (fwrite_unlocked(planes, 1, frameBytes, stream) < frameBytes) {
       reportPixelWriteFailure(stream, n);
-      return 0;
+      return false;
     }
-  }
+    return true;
+  };
+  const int put = rgb::putPlanes(images, w, h, frames, 0, putFrame);
+  if (put < 0) rgb::say(stderr, "no memory for scanline.\n");
+  if (put <= 0) return 0;
   if (std::fflush(stream) != 0) {
     reportLostWrite(frames);
     return 0;

@@ -56,6 +56,28 @@ TEST(WritesFrames, RoundTripsPixelsAndStampsThroughAFile) {
   EXPECT_EQ(l.stamps, stamps);
 }
 
+// Frames of a megabyte and more are deinterleaved one ahead on a second
+// thread: every frame must still land whole, in order, and a failure must
+// stop the run at the frame that failed.
+TEST(WritesFrames, LargeFramesKeepTheirOrderAndStopAtAFailure) {
+  rgbtest::TempDir dir;
+  const std::string path = dir.file("large.rgb");
+  constexpr int kWidth = 700;
+  constexpr int kHeight = 600;
+  const Bytes image = rgbtest::patternImage(4, kWidth, kHeight, 3);
+  const std::vector<int> stamps{1, 2, 3, 4};
+  EXPECT_EQ(writeRGBTimeFile(path.c_str(), image.data(), kWidth, kHeight, 4, stamps.data()), 4);
+  EXPECT_EQ(rgbtest::readFile(path),
+            rgbtest::streamBytes(image, 4, kWidth, kHeight, {1, 2, 3, 4}));
+
+  Stream full(std::fopen("/dev/full", "wb"));
+  int result = -1;
+  const auto output = rgbtest::capture(
+      [&] { result = writeRGBTimeStream(full.get(), image.data(), kWidth, kHeight, 4, stamps.data()); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output.err, "error during writing RGB image no. 0.\n");
+}
+
 TEST(WritesFrames, FileWritersAppendSoCallsGrowOneStream) {
   rgbtest::TempDir dir;
   const std::string path = dir.file("grow.rgb");

@@ -1,0 +1,88 @@
+// SPDX-FileCopyrightText: 2026 The rgb authors
+// SPDX-License-Identifier: MIT
+#include "rgb/planes_ahead.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+
+#include <utility>
+
+#include "rgb/buffers.h"
+#include "rgb/frames.h"
+#include "rgb/rgb.h"
+
+namespace rgb {
+namespace {
+
+// Below this a frame is deinterleaved faster than a thread starts.
+constexpr std::size_t kAheadFrameBytes = std::size_t{1} << 20;
+
+bool severalCores() {
+  cpu_set_t cores;
+  return sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 1;
+}
+
+// One frame to deinterleave: what the second thread is given.
+struct Job {
+  const unsigned char* pixels;
+  std::size_t width;
+  std::size_t height;
+  int flags;
+  unsigned char* planes;
+};
+
+void* deinterleave(void* job) {
+  const Job& j = *static_cast<const Job*>(job);
+  planesOf(j.pixels, j.width, j.height, j.flags, j.planes);
+  return nullptr;
+}
+
+// Starts the job on a thread that holds every signal back; false (and
+// nothing started) when no thread can be had.
+bool startHoldingSignals(pthread_t* thread, Job* job) {
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  if (pthread_sigmask(SIG_SETMASK, &all, &before) != 0) return false;
+  const bool started = pthread_create(thread, nullptr, deinterleave, job) == 0;
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return started;
+}
+
+}  // namespace
+
+int putPlanes(const unsigned char* images, std::size_t width, std::size_t height, int64_t frames,
+              int flags, PutPlanes put, void* context) {
+  const std::size_t bytes = width * height * kChannels;
+  auto frame = [&](int64_t n) { return images + static_cast<std::size_t>(n) * bytes; };
+  if ((flags & RGB_PLANAR) && !(flags & RGB_TOP_ROW_FIRST)) {
+    for (int64_t n = 0; n < frames; ++n)
+      if (!put(context, n, frame(n))) return 0;
+    return 1;
+  }
+  Malloced<unsigned char> current(static_cast<unsigned char*>(allocate(bytes)));
+  if (!current) return -1;
+  Malloced<unsigned char> next;
+  if (frames > 1 && bytes >= kAheadFrameBytes && severalCores())
+    next.reset(static_cast<unsigned char*>(std::malloc(bytes)));
+  if (frames > 0) planesOf(frame(0), width, height, flags, current.get());
+  for (int64_t n = 0; n < frames; ++n) {
+    const bool more = n + 1 < frames;
+    Job job{more ? frame(n + 1) : nullptr, width, height, flags, next.get()};
+    pthread_t ahead{};
+    const bool onThread = more && next && startHoldingSignals(&ahead, &job);
+    const bool written = put(context, n, current.get());
+    if (onThread) pthread_join(ahead, nullptr);
+    if (!written) return 0;
+    if (!more) break;
+    if (onThread) {
+      std::swap(current, next);
+    } else {
+      planesOf(frame(n + 1), width, height, flags, current.get());
+    }
+  }
+  return 1;
+}
+
+}  // namespace rgb
