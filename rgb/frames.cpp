@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "rgb/convert.h"
+#include "rgb/second_thread.h"
 
 namespace rgb {
 namespace {
@@ -21,6 +22,9 @@ constexpr std::size_t kFirstChunk = std::size_t{1} << 20;
 // A band of rows of all three planes read from a file at once: small
 // enough to stay in the core's cache between the read and the conversion.
 constexpr std::size_t kBandBytes = std::size_t{192} << 10;
+// Frames from this size up are read in two halves where a second core may
+// take one.
+constexpr std::size_t kHalvedFrame = std::size_t{1} << 20;
 // Frames from this size up are written to memory past the cache.
 constexpr std::size_t kStreamingFrame = std::size_t{2} << 20;
 
@@ -56,20 +60,35 @@ bool readAt(int fd, unsigned char* into, std::size_t bytes, off_t offset) {
 
 namespace {
 
-// A frame of a regular file that holds all of it, converted band by band:
-// each band of rows is read from the three planes straight into a scratch
-// that stays in cache, so the pixels cross memory once, as in a plain read.
-// The alpha plane is skipped, not read. Leaves the stream after the frame.
-// False when the file turned out shorter (it was cut meanwhile); the stream
-// is then where the frame began, for the sequential path to read it again.
-bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, unsigned char* out) {
+// Rows first .. end of a frame of a regular file, read band by band: each
+// band of rows is read from the three planes straight into a scratch that
+// stays in cache, so the pixels cross memory once, as in a plain read. The
+// alpha plane is skipped, not read. False when a read came short.
+struct RowRange {
+  int fd;
+  off_t start;  // the frame's pixels in the file
+  const Shape* shape;
+  int flags;
+  std::size_t first;
+  std::size_t end;
+  unsigned char* scratch;  // room for one band
+  unsigned char* out;
+  bool ok = false;
+};
+
+// Rows of a band: as many as fit in kBandBytes, at least one.
+std::size_t bandRows(const Shape& shape) {
   const auto width = static_cast<std::size_t>(shape.width);
   const auto height = static_cast<std::size_t>(shape.height);
-  const std::size_t plane = shape.planeBytes();
-  const std::size_t rows = std::max<std::size_t>(1, std::min(height, kBandBytes / (kChannels * width)));
-  const off_t start = ftello(stream);
-  if (start < 0 || !scratch.reserve(kChannels * rows * width)) return false;
-  const int fd = fileno(stream);
+  return std::max<std::size_t>(1, std::min(height, kBandBytes / (kChannels * width)));
+}
+
+void readRows(RowRange& range) {
+  const auto width = static_cast<std::size_t>(range.shape->width);
+  const auto height = static_cast<std::size_t>(range.shape->height);
+  const std::size_t plane = range.shape->planeBytes();
+  const int flags = range.flags;
+  const std::size_t rows = bandRows(*range.shape);
   // Fresh memory gets its pages band by band, zeroed just before they are
   // written, while they are still in cache. Memory written before is not
   // in cache any more when it is that large: stores that bypass the cache
@@ -77,15 +96,14 @@ bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, u
   const bool fresh = (flags & RGB_FRESH_BUFFER) != 0;
   const auto convert =
       !fresh && plane * kChannels >= kStreamingFrame ? interleaveStreaming : interleave;
-  for (std::size_t first = 0; first < height; first += rows) {
-    const std::size_t band = std::min(rows, height - first);
-    unsigned char* red = scratch.data();
+  unsigned char* out = range.out;
+  for (std::size_t first = range.first; first < range.end; first += rows) {
+    const std::size_t band = std::min(rows, range.end - first);
+    unsigned char* red = range.scratch;
     for (std::size_t c = 0; c < kChannels; ++c)
-      if (!readAt(fd, red + c * band * width, band * width,
-                  start + static_cast<off_t>(c * plane + first * width))) {
-        fseeko(stream, start, SEEK_SET);
-        return false;
-      }
+      if (!readAt(range.fd, red + c * band * width, band * width,
+                  range.start + static_cast<off_t>(c * plane + first * width)))
+        return;
     const std::size_t lowest = (flags & RGB_TOP_ROW_FIRST) ? height - first - band : first;
     if (fresh) providePages(out + lowest * width * kChannels, band * width * kChannels);
     if (!(flags & RGB_TOP_ROW_FIRST)) {
@@ -96,6 +114,43 @@ bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, u
     for (std::size_t r = 0; r < band; ++r)
       convert(red + r * width, red + (band + r) * width, red + (2 * band + r) * width, width,
               out + memoryRow(first + r, height, flags) * width * kChannels);
+  }
+  range.ok = true;
+}
+
+void* readRowsThere(void* range) {
+  readRows(*static_cast<RowRange*>(range));
+  return nullptr;
+}
+
+// A frame of a regular file that holds all of it. A large frame is read in
+// two halves side by side when a second core may take one: each half is
+// the same work, a copy out of the page cache and one into the caller's
+// buffer, and a plain read of the same bytes takes as long as one of them.
+// Leaves the stream after the frame. False when the file turned out
+// shorter (it was cut meanwhile); the stream is then where the frame
+// began, for the sequential path to read it again.
+bool readBanded(FILE* stream, const Shape& shape, int flags, Scratch& scratch, unsigned char* out) {
+  const auto height = static_cast<std::size_t>(shape.height);
+  const std::size_t band = kChannels * bandRows(shape) * static_cast<std::size_t>(shape.width);
+  const bool halves = shape.streamPixelBytes() >= kHalvedFrame && height > 1 && severalCores();
+  const off_t start = ftello(stream);
+  if (start < 0 || !scratch.reserve(halves ? 2 * band : band)) return false;
+  const int fd = fileno(stream);
+  RowRange lower{fd, start, &shape, flags, 0, height, scratch.data(), out};
+  RowRange upper = lower;
+  upper.scratch = scratch.data() + band;
+  SecondThread helper;
+  if (halves) {
+    lower.end = upper.first = height / 2;
+    if (!helper.start(readRowsThere, &upper)) lower.end = height;
+  }
+  readRows(lower);
+  helper.join();
+  const bool whole = lower.ok && (lower.end == height || upper.ok);
+  if (!whole) {
+    fseeko(stream, start, SEEK_SET);
+    return false;
   }
   return fseeko(stream, start + static_cast<off_t>(shape.streamPixelBytes()), SEEK_SET) == 0;
 }

@@ -2,26 +2,18 @@
 // SPDX-License-Identifier: MIT
 #include "rgb/planes_ahead.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <signal.h>
-
 #include <utility>
 
 #include "rgb/buffers.h"
 #include "rgb/frames.h"
 #include "rgb/rgb.h"
+#include "rgb/second_thread.h"
 
 namespace rgb {
 namespace {
 
 // Below this a frame is deinterleaved faster than a thread starts.
 constexpr std::size_t kAheadFrameBytes = std::size_t{1} << 20;
-
-bool severalCores() {
-  cpu_set_t cores;
-  return sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 1;
-}
 
 // One frame to deinterleave: what the second thread is given.
 struct Job {
@@ -36,18 +28,6 @@ void* deinterleave(void* job) {
   const Job& j = *static_cast<const Job*>(job);
   planesOf(j.pixels, j.width, j.height, j.flags, j.planes);
   return nullptr;
-}
-
-// Starts the job on a thread that holds every signal back; false (and
-// nothing started) when no thread can be had.
-bool startHoldingSignals(pthread_t* thread, Job* job) {
-  sigset_t all;
-  sigset_t before;
-  sigfillset(&all);
-  if (pthread_sigmask(SIG_SETMASK, &all, &before) != 0) return false;
-  const bool started = pthread_create(thread, nullptr, deinterleave, job) == 0;
-  pthread_sigmask(SIG_SETMASK, &before, nullptr);
-  return started;
 }
 
 }  // namespace
@@ -70,10 +50,10 @@ int putPlanes(const unsigned char* images, std::size_t width, std::size_t height
   for (int64_t n = 0; n < frames; ++n) {
     const bool more = n + 1 < frames;
     Job job{more ? frame(n + 1) : nullptr, width, height, flags, next.get()};
-    pthread_t ahead{};
-    const bool onThread = more && next && startHoldingSignals(&ahead, &job);
+    SecondThread ahead;
+    const bool onThread = more && next && ahead.start(deinterleave, &job);
     const bool written = put(context, n, current.get());
-    if (onThread) pthread_join(ahead, nullptr);
+    ahead.join();
     if (!written) return 0;
     if (!more) break;
     if (onThread) {

@@ -108,6 +108,28 @@ TEST_F(Handles, ReadsFramesInOrderInEveryLayout) {
   EXPECT_EQ(reader.next(0).first, RGB_END);
 }
 
+// Frames of a megabyte and more are read in two halves side by side; an odd
+// height splits unevenly. Every row must land where it belongs, in both
+// row orders, into fresh memory and into memory written before.
+TEST_F(Handles, LargeFramesReadWholeInBothRowOrders) {
+  constexpr int kWide = 701;
+  constexpr int kTall = 601;
+  const Bytes large = rgbtest::patternImage(2, kWide, kTall, 5);
+  const std::string path = streamFile(rgbtest::streamBytes(large, 2, kWide, kTall, {1, 2}), "l.rgb");
+  const rgbtest::Loaded loaded = rgbtest::loadFile(path);
+  EXPECT_EQ(loaded.frames, 2);
+  EXPECT_EQ(loaded.pixels, large);
+
+  Reader reader;
+  ASSERT_EQ(reader.open(path), RGB_OK);
+  Bytes pixels(large.size() / 2, 0xEE);
+  for (int n = 0; n < 2; ++n) {
+    const int flags = RGB_TOP_ROW_FIRST | (n == 0 ? RGB_FRESH_BUFFER : 0);
+    ASSERT_EQ(rgb_reader_next(reader.handle, pixels.data(), pixels.size(), flags, nullptr), RGB_OK);
+    EXPECT_EQ(pixels, topRowFirst(large, n, kWide, kTall)) << "frame " << n;
+  }
+}
+
 TEST_F(Handles, CountsAndSeeksOnFiles) {
   Bytes bytes = rgbtest::streamBytes(image, 3, kWidth, kHeight, kStamps);
   bytes.insert(bytes.end(), 100, 0x55);
