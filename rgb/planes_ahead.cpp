@@ -36,11 +36,6 @@ int putPlanes(const unsigned char* images, std::size_t width, std::size_t height
               int flags, PutPlanes put, void* context) {
   const std::size_t bytes = width * height * kChannels;
   auto frame = [&](int64_t n) { return images + static_cast<std::size_t>(n) * bytes; };
-  if ((flags & RGB_PLANAR) && !(flags & RGB_TOP_ROW_FIRST)) {
-    for (int64_t n = 0; n < frames; ++n)
-      if (!put(context, n, frame(n))) return 0;
-    return 1;
-  }
   Malloced<unsigned char> current(static_cast<unsigned char*>(allocate(bytes)));
   if (!current) return -1;
   Malloced<unsigned char> next;

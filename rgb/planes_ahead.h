@@ -18,8 +18,7 @@ using PutPlanes = bool (*)(void* context, int64_t n, const unsigned char* planes
 // Calls put(context, n, planes) for frames 0 .. frames - 1 of `images`
 // (interleaved, or planes with RGB_PLANAR; top row first with
 // RGB_TOP_ROW_FIRST), with frame n's planes in stream order, until put
-// returns false. Frames already as the stream stores them are passed
-// straight from `images`. The second thread is used only for large frames,
+// returns false. The second thread is used only for large frames,
 // when this process may run on more than one core, and when one can be
 // started; otherwise the frames are deinterleaved in turn. The thread holds
 // every signal back, so handlers run where they did before, and it is

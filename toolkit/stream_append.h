@@ -74,7 +74,7 @@ class StreamAppender {
   // height, creating it when missing; checks, under the lock, that such
   // frames continue it.
   bool open(const std::string& path, int width, int height, const AppendRules& rules = {});
-  // Appends one frame of interleaved pixels (flags: RGB_TOP_ROW_FIRST).
+  // Appends one frame of pixels (flags: RGB_TOP_ROW_FIRST, RGB_PLANAR).
   bool append(const unsigned char* pixels, int32_t stamp, int flags = 0);
   // Ends the run and keeps its frames; false with error() when they could
   // not be made safe (then roll back, or let the destructor do it).
@@ -87,6 +87,9 @@ class StreamAppender {
   // Whole frames before the run; -1 when the output is no regular file.
   int64_t framesBefore() const { return framesBefore_; }
   int64_t framesAppended() const { return appended_; }
+  // The descriptor the frames go to, for hints such as writeback; -1 when
+  // not open.
+  int fd() const { return fd_; }
   // Why the last call failed, without the path.
   const std::string& error() const { return error_; }
 

@@ -95,24 +95,16 @@ int layoutFlags(const Image& image) { return image.planar ? RGB_PLANAR : 0; }
 
 class AppendOutput {
  public:
-  ~AppendOutput() {
-    if (written_ >= 0) close(written_);
-  }
   bool open(const std::string& out, const Size& size) {
     out_ = out;
-    if (appender_.open(out, size.width, size.height)) {
-      // The appended file, for the writeback hint alone (a file's pages
-      // are written back whichever descriptor asks).
-      if (appender_.framesBefore() >= 0)
-        written_ = ::open(out == "-" ? "/dev/stdout" : out.c_str(), O_RDONLY | O_CLOEXEC);
-      return true;
-    }
+    if (appender_.open(out, size.width, size.height)) return true;
     report(out + ": " + appender_.error() + "; nothing appended");
     return false;
   }
   bool append(const Image& image, int32_t stamp) {
     if (appender_.append(image.pixels.get(), stamp, layoutFlags(image))) {
-      startWriteback(written_);
+      // Only a regular file has pages to write back.
+      if (appender_.framesBefore() >= 0) startWriteback(appender_.fd());
       return true;
     }
     report(out_ + ": " + appender_.error());
@@ -136,7 +128,6 @@ class AppendOutput {
  private:
   std::string out_;
   toolkit::StreamAppender appender_;
-  int written_ = -1;
 };
 
 // --new: the stream is made afresh under a temporary name and put in place of
