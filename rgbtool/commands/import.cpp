@@ -420,7 +420,8 @@ cli::Run declare(CLI::App& command) {
                   "Pictures, all of one size: PNG, PPM and PGM read here, SGI (any flavour), "
                   "TIFF, JPEG and others through FFmpeg's decoders; grey becomes RGB, alpha is "
                   "dropped, 16-bit samples are rounded to 8 bits; - reads every picture on "
-                  "standard input (PNG, PPM or PGM, back to back); a name with %d "
+                  "standard input (PNG, PPM or PGM, back to back); a named pipe is read "
+                  "once, in its turn; a name with %d "
                   "(or %04d etc.) stands for the numbered pictures from --start on");
   command.footer(kFooter);
   return [options, start, images] {

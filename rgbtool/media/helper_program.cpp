@@ -123,7 +123,11 @@ int execHelper(const std::string& name, std::vector<std::string> arguments) {
   return kExitFailure;
 }
 
-bool decodeWithHelper(const std::string& path, Image& image, std::string& error) {
+namespace {
+
+// Runs `rgbtool-media decode NAME` with `inFd` (or nothing) as its
+// standard input and takes the one picture it writes.
+bool decodeThroughHelper(const std::string& name, int inFd, Image& image, std::string& error) {
   Pipe out;
   Pipe err;
   if (!out.open() || !err.open()) {
@@ -131,7 +135,7 @@ bool decodeWithHelper(const std::string& path, Image& image, std::string& error)
     return false;
   }
   pid_t child = -1;
-  if (!spawnHelper({"decode", path}, -1, out.ends[1], err.ends[1], child, error)) return false;
+  if (!spawnHelper({"decode", name}, inFd, out.ends[1], err.ends[1], child, error)) return false;
   close(out.release(1));
   close(err.release(1));
   FILE* picture = fdopen(out.release(0), "rb");
@@ -143,6 +147,18 @@ bool decodeWithHelper(const std::string& path, Image& image, std::string& error)
   if (got == NextPicture::Read) return true;
   error = "the picture decoder handed over no picture" + (why.empty() ? "" : ": " + why);
   return false;
+}
+
+}  // namespace
+
+bool decodeWithHelper(const std::string& path, Image& image, std::string& error) {
+  return decodeThroughHelper(path, -1, image, error);
+}
+
+bool decodeWithHelper(int fd, Image& image, std::string& error) {
+  // Opened by name in the helper, standard input is the file anew, read
+  // from its start and seekable, as some formats need.
+  return decodeThroughHelper("/dev/stdin", fd, image, error);
 }
 
 bool encodeWithHelper(const std::string& format, int outFd,

@@ -24,6 +24,8 @@ int execHelper(const std::string& name, std::vector<std::string> arguments);
 // Decodes a picture in a format rgbtool does not read itself through
 // rgbtool-media; false with its reason in `error`.
 bool decodeWithHelper(const std::string& path, Image& image, std::string& error);
+// The same for a picture held in a file in memory (a memfd) at `fd`.
+bool decodeWithHelper(int fd, Image& image, std::string& error);
 
 // Encodes a picture in `format` (tiff) through rgbtool-media onto `outFd`;
 // `feed` writes the picture as a binary PPM to the descriptor it is given.

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <png.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -426,16 +427,23 @@ bool isPpmKind(int kind) { return kind == '6' || kind == '5' || kind == '3' || k
 // What a picture's first bytes say it is.
 enum class Kind { Png, Ppm, Unknown };
 
+// The first bytes of a picture, as read to tell its kind.
+struct Opening {
+  unsigned char bytes[kPngSignatureBytes] = {};
+  std::size_t count = 0;
+};
+
 // Reads the first bytes of a picture, as many as telling its kind takes.
-Kind readKind(FILE* in, char& ppmKind) {
-  unsigned char start[kPngSignatureBytes] = {};
-  if (std::fread(start, 1, 2, in) != 2) return Kind::Unknown;
+Kind readKind(FILE* in, char& ppmKind, Opening& opening) {
+  unsigned char* start = opening.bytes;
+  opening.count = std::fread(start, 1, 2, in);
+  if (opening.count != 2) return Kind::Unknown;
   if (start[0] == 'P' && isPpmKind(start[1])) {
     ppmKind = static_cast<char>(start[1]);
     return Kind::Ppm;
   }
-  if (std::fread(start + 2, 1, kPngSignatureBytes - 2, in) == kPngSignatureBytes - 2 &&
-      png_sig_cmp(start, 0, kPngSignatureBytes) == 0)
+  opening.count += std::fread(start + 2, 1, kPngSignatureBytes - 2, in);
+  if (opening.count == kPngSignatureBytes && png_sig_cmp(start, 0, kPngSignatureBytes) == 0)
     return Kind::Png;
   return Kind::Unknown;
 }
@@ -449,12 +457,16 @@ class PictureFile {
     if (file_) std::fclose(file_);
   }
   bool open(const std::string& path, std::string& error) {
-    file_ = std::fopen(path.c_str(), "rb");
+    // Close-on-exec: a helper started meanwhile from another thread must
+    // not hold this picture open (a pipe's writer would never see its end).
+    file_ = std::fopen(path.c_str(), "rbe");
     if (!file_) {
       error = std::string("cannot open: ") + std::strerror(errno);
       return false;
     }
-    kind_ = readKind(file_, ppmKind_);
+    struct stat info;
+    once_ = fstat(fileno(file_), &info) == 0 && !S_ISREG(info.st_mode);
+    kind_ = readKind(file_, ppmKind_, opening_);
     if (kind_ == Kind::Unknown) error = kUnknownPicture;
     return kind_ != Kind::Unknown;
   }
@@ -463,12 +475,49 @@ class PictureFile {
   FILE* get() const { return file_; }
   bool isPng() const { return kind_ == Kind::Png; }
   char ppmKind() const { return ppmKind_; }
+  const Opening& opening() const { return opening_; }
+  // A pipe or a device: what was read of it cannot be read again.
+  bool once() const { return once_; }
 
  private:
   FILE* file_ = nullptr;
   Kind kind_ = Kind::Unknown;
   char ppmKind_ = 0;
+  Opening opening_;
+  bool once_ = false;
 };
+
+// The largest picture taken whole into memory from a pipe for the helper.
+constexpr std::size_t kMaxHeldPicture = std::size_t{1} << 30;
+
+// A picture that can be read only once, in a format the helper decodes:
+// the helper opens what it is named, so the picture, with the bytes already
+// read to tell its kind, is handed over as a file in memory instead.
+bool decodeHeldWithHelper(PictureFile& file, Image& image, std::string& error) {
+  const int held = memfd_create("rgbtool-picture", MFD_CLOEXEC);
+  if (held < 0) {
+    error = std::string("cannot hold the picture: ") + std::strerror(errno);
+    return false;
+  }
+  const Opening& opening = file.opening();
+  bool kept = toolkit::writeAll(held, opening.bytes, opening.count);
+  std::size_t total = opening.count;
+  std::vector<unsigned char> block(std::size_t{1} << 16);
+  std::size_t got = 0;
+  while (kept && (got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
+    total += got;
+    kept = total <= kMaxHeldPicture && toolkit::writeAll(held, block.data(), got);
+  }
+  if (!kept || std::ferror(file.get())) {
+    error = total > kMaxHeldPicture ? "a picture through a pipe may be at most 1 GiB"
+                                    : std::string("cannot read: ") + std::strerror(errno);
+    close(held);
+    return false;
+  }
+  const bool decoded = lseek(held, 0, SEEK_SET) == 0 && decodeWithHelper(held, image, error);
+  close(held);
+  return decoded;
+}
 
 bool readPpm(FILE* in, char kind, Image& image, std::string& error) {
   PpmHeader header;
@@ -589,9 +638,16 @@ bool writeEncoded(const std::string& path, const std::vector<unsigned char>& byt
   return false;
 }
 
+bool readableOnce(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
 SizeRead readImageSize(const std::string& path, int& width, int& height, std::string& error) {
+  // Opened now, a pipe's picture would be gone by its turn.
+  if (readableOnce(path)) return SizeRead::WhenDecoded;
   PictureFile file;
-  if (!file.open(path, error)) return file.foreign() ? SizeRead::Foreign : SizeRead::Failed;
+  if (!file.open(path, error)) return file.foreign() ? SizeRead::WhenDecoded : SizeRead::Failed;
   if (file.isPng()) {
     Image image;
     if (!readPng(file.get(), image, true, error)) return SizeRead::Failed;
@@ -609,7 +665,11 @@ SizeRead readImageSize(const std::string& path, int& width, int& height, std::st
 bool readImage(const std::string& path, Image& image, std::string& error, Layout layout) {
   image.planar = false;
   PictureFile file;
-  if (!file.open(path, error)) return file.foreign() && decodeWithHelper(path, image, error);
+  if (!file.open(path, error)) {
+    if (!file.foreign()) return false;
+    return file.once() ? decodeHeldWithHelper(file, image, error)
+                       : decodeWithHelper(path, image, error);
+  }
   if (file.isPng()) return readPng(file.get(), image, false, error, layout);
   return readPpm(file.get(), file.ppmKind(), image, error);
 }
@@ -628,7 +688,8 @@ NextPicture readNextPicture(FILE* in, Image& image, std::string& error) {
   std::ungetc(c, in);
   image.planar = false;
   char ppmKind = 0;
-  const Kind kind = readKind(in, ppmKind);
+  Opening opening;
+  const Kind kind = readKind(in, ppmKind, opening);
   bool read = false;
   if (kind == Kind::Unknown) {
     error = kUnknownPicture;

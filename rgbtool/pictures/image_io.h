@@ -67,10 +67,16 @@ struct Image {
 // interleaved all the same.
 enum class Layout { Interleaved, PlanesIfCheap };
 
+// A named picture that can be read only once, as it comes (a named pipe, a
+// device): it is not opened before its turn, for its size or to decode it
+// ahead, or its producer would have to send it twice.
+bool readableOnce(const std::string& path);
+
 // Reads only as much of a PNG, PPM or PGM file as its size needs. The
 // format is recognised by content, not by name. Other formats tell their
-// size only to a decoder: Foreign, and the size is not read.
-enum class SizeRead { Known, Foreign, Failed };
+// size only to a decoder, and a picture readable once is not opened here:
+// WhenDecoded, and the size is not read.
+enum class SizeRead { Known, WhenDecoded, Failed };
 SizeRead readImageSize(const std::string& path, int& width, int& height, std::string& error);
 // Reads a whole PNG, PPM or PGM picture; palettes, grey and 16-bit samples
 // are turned into 8-bit RGB and an alpha channel is dropped.

@@ -54,8 +54,8 @@ bool PictureSequence::commonSize(int& width, int& height, std::string& error) {
         error = name + ": " + why;
         return false;
       }
-      if (size == SizeRead::Foreign && i > 0) continue;
-      if (size == SizeRead::Foreign && !decodeFirst(name, w, h, error)) return false;
+      if (size == SizeRead::WhenDecoded && i > 0) continue;
+      if (size == SizeRead::WhenDecoded && !decodeFirst(name, w, h, error)) return false;
     }
     if (i == 0) {
       width = w;
@@ -109,12 +109,14 @@ bool PictureSequence::nextFromStandardInput(Image& image) {
 }
 
 // Keeps up to `window_` named files decoding, those that follow the one
-// now due, up to the next standard input.
+// now due, up to the next standard input or picture readable only once: a
+// pipe is opened in its turn, so that its producer, and a failure before
+// it, never wait on a thread blocked in it.
 void PictureSequence::decodeAhead() {
   if (!pool_) return;
   aheadAt_ = std::max(aheadAt_, at_);
   while (ahead_.size() < window_ && aheadAt_ < names_.size() &&
-         names_[aheadAt_] != kStandardInput) {
+         names_[aheadAt_] != kStandardInput && !readableOnce(names_[aheadAt_])) {
     auto job = std::make_unique<Ahead>();
     Ahead* slot = job.get();
     slot->image = std::move(spare_);

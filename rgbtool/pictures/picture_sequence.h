@@ -5,7 +5,7 @@
 // or a tool writing pictures down a pipe sends), read as they arrive so
 // that only one picture is held at a time. Named files are decoded ahead on
 // a few threads, as many pictures at a time as there are threads, and
-// handed out in order.
+// handed out in order; a named pipe is opened once, in its turn.
 #ifndef RGBTOOL_PICTURES_PICTURE_SEQUENCE_H
 #define RGBTOOL_PICTURES_PICTURE_SEQUENCE_H
 
@@ -34,7 +34,8 @@ class PictureSequence {
   // files are checked against it by their headers alone, so that a misfit
   // is found before anything is written. A format whose size only its
   // decoder knows (SGI, TIFF, JPEG...) is checked as it is decoded, by the
-  // caller, rather than decoded twice; when it comes first, or the first
+  // caller, rather than decoded twice, and so is a picture that can be read
+  // only once (a named pipe); when it comes first, or the first
   // picture is on standard input, that picture is read whole here and kept
   // for next(). The message names the picture at fault.
   bool commonSize(int& width, int& height, std::string& error);

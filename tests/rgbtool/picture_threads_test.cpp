@@ -5,7 +5,12 @@
 // bad picture is named, nothing of a failed import stays, no picture after
 // a failed one is written). Pictures are made and checked by netpbm and
 // ImageMagick.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -184,6 +189,83 @@ TEST(PicturesOnThreads, ImportKeepsMixedPicturesInOrder) {
   for (int n = 0; n < kPictures; ++n)
     EXPECT_EQ(pictureOfFrame(loaded.pixels, n, kWidth, kHeight).rgb, pictures[static_cast<std::size_t>(n)].rgb)
         << "frame " << n;
+}
+
+// Writes `bytes` once into the named pipe `path` when a reader opens it, as
+// `cat picture > pipe` would; gives up after a while if none does.
+std::thread serveOnce(const std::string& path, Bytes bytes) {
+  return std::thread([path, bytes = std::move(bytes)] {
+    // A reader that leaves early makes the write fail, not end the test.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int fd = -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+      fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0 || errno != ENXIO) break;  // ENXIO: no reader yet
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (fd < 0) return;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    for (std::size_t at = 0; at < bytes.size();) {
+      const ssize_t put = write(fd, bytes.data() + at, bytes.size() - at);
+      if (put <= 0) break;
+      at += static_cast<std::size_t>(put);
+    }
+    close(fd);
+  });
+}
+
+// Named pipes among the pictures are each read once, in their turn, in a
+// format rgbtool reads itself or one the helper decodes: a producer that
+// sends its picture once is enough, and a failure before a pipe is not
+// held up by it. rgbtool runs under a deadline, so a second open fails the
+// test instead of hanging it.
+TEST(PicturesOnThreads, NamedPipesAreReadOnceInTheirTurn) {
+  requirePrograms();
+  rgbtest::TempDir dir;
+  std::vector<Picture> pictures;
+  for (unsigned n = 0; n < 4; ++n) pictures.push_back(patternPicture(kWidth, kHeight, 40 + n));
+  writePng(dir.file("0.png"), pictures[0], dir);
+  writePpm(dir.file("1.ppm"), pictures[1]);
+  writePpm(dir.file("2.ppm"), pictures[2]);
+  ASSERT_EQ(runProgram({"convert", dir.file("2.ppm"), "sgi:" + dir.file("2.sgi")}).status, 0);
+  writePng(dir.file("3.png"), pictures[3], dir);
+  for (const char* name : {"ppm.fifo", "sgi.fifo", "idle.fifo"})
+    ASSERT_EQ(mkfifo(dir.file(name).c_str(), 0600), 0) << "cannot make a named pipe";
+
+  std::vector<std::thread> producers;
+  producers.push_back(serveOnce(dir.file("ppm.fifo"), rgbtest::readFile(dir.file("1.ppm"))));
+  producers.push_back(serveOnce(dir.file("sgi.fifo"), rgbtest::readFile(dir.file("2.sgi"))));
+  const std::vector<std::string> deadline{"timeout", "-s", "KILL", "30", RGBTOOL_PATH};
+  std::vector<std::string> args = deadline;
+  for (const char* word : {"import", "--start-ms", "0", "--interval-ms", "40"}) args.push_back(word);
+  for (const char* name : {"s.rgb", "0.png", "ppm.fifo", "sgi.fifo", "3.png"})
+    args.push_back(dir.file(name));
+  const Outcome run = runProgram(args);
+  for (std::thread& producer : producers) producer.join();
+  ASSERT_EQ(run.status, 0) << run.err;
+  const rgbtest::Loaded loaded = rgbtest::loadFile(dir.file("s.rgb"));
+  ASSERT_EQ(loaded.frames, 4);
+  for (int n = 0; n < 4; ++n)
+    EXPECT_EQ(pictureOfFrame(loaded.pixels, n, kWidth, kHeight).rgb,
+              pictures[static_cast<std::size_t>(n)].rgb)
+        << "frame " << n;
+
+  // The PNG cut short fails as it decodes; the pipe after it has no
+  // producer and must not be waited for.
+  Bytes png = rgbtest::readFile(dir.file("3.png"));
+  png.resize(png.size() / 2);
+  rgbtest::writeFile(dir.file("short.png"), png);
+  args = deadline;
+  args.push_back("import");
+  for (const char* name : {"t.rgb", "0.png", "short.png", "idle.fifo", "0.png"})
+    args.push_back(dir.file(name));
+  const Outcome failed = runProgram(args);
+  EXPECT_EQ(failed.status, 1) << failed.err;
+  EXPECT_TRUE(has(failed.err, dir.file("short.png"))) << failed.err;
 }
 
 // An SGI picture tells its size only to its decoder: one of another size
