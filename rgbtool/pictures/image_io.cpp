@@ -493,28 +493,38 @@ constexpr std::size_t kMaxHeldPicture = std::size_t{1} << 30;
 // A picture that can be read only once, in a format the helper decodes:
 // the helper opens what it is named, so the picture, with the bytes already
 // read to tell its kind, is handed over as a file in memory instead.
+bool holdWhole(PictureFile& file, int held, std::string& error) {
+  const Opening& opening = file.opening();
+  if (!toolkit::writeAll(held, opening.bytes, opening.count)) {
+    error = std::string("cannot hold the picture: ") + std::strerror(errno);
+    return false;
+  }
+  std::size_t total = opening.count;
+  std::vector<unsigned char> block(std::size_t{1} << 16);
+  std::size_t got = 0;
+  while ((got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
+    total += got;
+    if (total > kMaxHeldPicture) {
+      error = "a picture through a pipe may be at most 1 GiB";
+      return false;
+    }
+    if (!toolkit::writeAll(held, block.data(), got)) {
+      error = std::string("cannot hold the picture: ") + std::strerror(errno);
+      return false;
+    }
+  }
+  if (!std::ferror(file.get())) return lseek(held, 0, SEEK_SET) == 0;
+  error = std::string("cannot read: ") + std::strerror(errno);
+  return false;
+}
+
 bool decodeHeldWithHelper(PictureFile& file, Image& image, std::string& error) {
   const int held = memfd_create("rgbtool-picture", MFD_CLOEXEC);
   if (held < 0) {
     error = std::string("cannot hold the picture: ") + std::strerror(errno);
     return false;
   }
-  const Opening& opening = file.opening();
-  bool kept = toolkit::writeAll(held, opening.bytes, opening.count);
-  std::size_t total = opening.count;
-  std::vector<unsigned char> block(std::size_t{1} << 16);
-  std::size_t got = 0;
-  while (kept && (got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
-    total += got;
-    kept = total <= kMaxHeldPicture && toolkit::writeAll(held, block.data(), got);
-  }
-  if (!kept || std::ferror(file.get())) {
-    error = total > kMaxHeldPicture ? "a picture through a pipe may be at most 1 GiB"
-                                    : std::string("cannot read: ") + std::strerror(errno);
-    close(held);
-    return false;
-  }
-  const bool decoded = lseek(held, 0, SEEK_SET) == 0 && decodeWithHelper(held, image, error);
+  const bool decoded = holdWhole(file, held, error) && decodeWithHelper(held, image, error);
   close(held);
   return decoded;
 }
